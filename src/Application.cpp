@@ -1,0 +1,3 @@
+#include "Application.h"
+
+int SDL_main(int, char**) { return 0; }

@@ -1,4 +1,6 @@
 // Process entry: hands the command line unchanged to the program's entry.
 #include "Application.h"
 
-int main(int argc, char** argv) { return SDL_main(argc, argv); }
+int main(int argc, char** argv) {
+    return SDL_main(argc, argv);
+}

@@ -1,3 +1,475 @@
 #include "Application.h"
 
-int SDL_main(int, char**) { return 0; }
+#include "ConfigLoader.h"
+#include "FatalError.h"
+#include "FilePath.h"
+#include "GameState.h"
+#include "Log.h"
+#include "NoteScreen.h"
+#include "OpenGLDrawer.h"
+#include "ScreenResolution.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <sstream>
+
+int SDL_main(int argc, char** argv) {
+    srand(static_cast<unsigned>(time(nullptr)));
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i)
+        words.push_back(argv[i]);
+    try {
+        Application application(words);
+        application.eventLoop();
+    } catch (FatalError& error) {
+        FatalError copy = error;
+        copy.display();
+        return copy.exitStatus;
+    }
+    return 0;
+}
+
+namespace {
+
+// Reads an integer at the start of word the way a stream extraction does;
+// on failure the previous value stays. Each word is read on its own, so a
+// value that is not a number cannot spoil the options read after it.
+void readInteger(const std::string& word, int& value) {
+    std::istringstream stream(word);
+    int number = 0;
+    if (stream >> number)
+        value = number;
+}
+
+bool isWord(const std::string& word, const char* longForm, const char* shortForm) {
+    return word == longForm || (shortForm && word == shortForm);
+}
+
+} // namespace
+
+void Application::printUsage() {
+    std::cout << "\n"
+                 "Lumenfall\n"
+                 "\n"
+                 "Usage:\n"
+                 "Lumenfall -w [width] -h [height] -a [val] -win -ns -nm -aa [name]\n"
+                 "\n"
+                 "Flags:\n"
+                 "--width [val] | -w [val]:\tSet the width of the window.\n"
+                 "--height [val] | -h [val]:\tSet the height of the window.\n"
+                 "--antialias [val] | -a [val]:\tSets the antialiasing level (2, 4, or 6).\n"
+                 "--windowed | -win:\t\tSets whether to start the game in a window rather than fullscreen.\n"
+                 "--nosound | -ns:\t\tSwitches off the sound output.\n"
+                 "--nomusic | -nm:\t\tSwitches off the background music.\n"
+                 "--audio-api [name] | -aa [name]:\t\tSets the audio API to use.  Can be DirectSound, ASIO, "
+                 "MME, ALSA, JACK, OSS, CoreAudio.\n"
+                 "--help:\t\t\t\tDisplay this help.\n";
+    std::cout.flush();
+}
+
+Application::Settings Application::parseCommandLine(const std::vector<std::string>& words) {
+    Settings settings;
+    const size_t count = words.size();
+
+    for (size_t i = 0; i < count; ++i)
+        if (words[i] == "--help") {
+            printUsage();
+            throw FatalError("\n", 0);
+        }
+
+    // Each option has its own pass over all the words; an option that takes
+    // a value consumes the next word, and the last occurrence wins.
+    for (size_t i = 0; i < count; ++i)
+        if (isWord(words[i], "--width", "-w") && i + 1 < count) {
+            int value = settings.windowWidth;
+            readInteger(words[++i], value);
+            // A size below 1 cannot open a window; it counts as unreadable.
+            if (value >= 1)
+                settings.windowWidth = value;
+        }
+    if (settings.windowWidth == 0) {
+        settings.windowWidth = ScreenResolution::getScreenWidth();
+        Log::plain("Using default width = " + std::to_string(settings.windowWidth));
+    }
+
+    for (size_t i = 0; i < count; ++i)
+        if (isWord(words[i], "--height", "-h") && i + 1 < count) {
+            int value = settings.windowHeight;
+            readInteger(words[++i], value);
+            if (value >= 1)
+                settings.windowHeight = value;
+        }
+    if (settings.windowHeight == 0) {
+        settings.windowHeight = ScreenResolution::getScreenHeight();
+        Log::plain("Using default height = " + std::to_string(settings.windowHeight));
+    }
+
+    for (size_t i = 0; i < count; ++i)
+        if (isWord(words[i], "--windowed", "-win"))
+            settings.fullscreen = false;
+
+    for (size_t i = 0; i < count; ++i)
+        if (isWord(words[i], "--nosound", "-ns"))
+            settings.noSound = true;
+
+    for (size_t i = 0; i < count; ++i)
+        if (isWord(words[i], "--nomusic", "-nm"))
+            settings.noMusic = true;
+
+    for (size_t i = 0; i < count; ++i)
+        if (isWord(words[i], "--audio-api", "-aa") && i + 1 < count)
+            settings.audioApi = words[++i];
+
+    bool antialiasGiven = false;
+    for (size_t i = 0; i < count; ++i)
+        if (isWord(words[i], "--antialias", "-a")) {
+            antialiasGiven = true;
+            if (i + 1 < count)
+                readInteger(words[++i], settings.antialiasLevel);
+        }
+    if (antialiasGiven && settings.antialiasLevel <= 1) {
+        settings.antialiasLevel = 2;
+        Log::plain("Using 2x antialiasing.");
+    }
+    return settings;
+}
+
+Application::Application(const std::vector<std::string>& words)
+    : quitRequested(false), lastTicks(0), windowWidth(0), windowHeight(0), noSound(false), noMusic(false),
+      drawer(nullptr), currentState(nullptr), oldState(nullptr), stateChanging(false), audioRunning(false) {
+    // The configuration folder and file are made on every start, even when
+    // the command line decides the settings.
+    ConfigLoader config;
+    LOG_DEBUG("Application::Application()");
+    initKeyManager();
+
+    // sdl12-compat's OpenGL scaling redirects the window's frame buffer,
+    // which breaks our own frame-buffer objects; classic SDL ignores this.
+    setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
+    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0)
+        throw FatalError(std::string("Could not initialise SDL: ") + SDL_GetError());
+    LOG_DEBUG("Application: SDL Initialised");
+    SDL_WM_SetCaption("Lumenfall", nullptr);
+    LOG_DEBUG("Application: Window name set");
+
+    int antialiasLevel = 0;
+    bool fullscreen = true;
+    std::string audioApi;
+    try {
+        if (!words.empty()) {
+            Settings settings = parseCommandLine(words);
+            windowWidth = settings.windowWidth;
+            windowHeight = settings.windowHeight;
+            antialiasLevel = settings.antialiasLevel;
+            fullscreen = settings.fullscreen;
+            noSound = settings.noSound;
+            noMusic = settings.noMusic;
+            audioApi = settings.audioApi;
+        } else {
+            LOG_DEBUG("Application: Loading config settings from file.");
+            windowWidth = config.width;
+            windowHeight = config.height;
+            if (config.antialiasLevel >= 1)
+                antialiasLevel = config.antialiasLevel;
+            fullscreen = config.fullscreen;
+            if (config.noSound)
+                noSound = true;
+            if (config.noMusic)
+                noMusic = true;
+            audioApi = config.audioApi;
+        }
+    } catch (...) {
+        SDL_Quit();
+        throw;
+    }
+    LOG_DEBUG("Application: Config settings loaded.");
+
+    if (!FilePath::getDataFilesDir().isDirectory()) {
+        std::string message = "Could not find the game's data folder; looked in:";
+        for (const FilePath& candidate : FilePath::getDataFilesCandidates())
+            message += " " + candidate.path;
+        SDL_Quit();
+        throw FatalError(message);
+    }
+
+    drawer = new OpenGLDrawer(1280, 720);
+    LOG_DEBUG("Application: OpenGLDrawer created.");
+    if (!drawer->initialise(static_cast<unsigned short>(windowWidth),
+                            static_cast<unsigned short>(windowHeight), fullscreen, antialiasLevel)) {
+        std::string error = SDL_GetError();
+        delete drawer;
+        drawer = nullptr;
+        SDL_Quit();
+        throw FatalError("Could not set video mode: " + error);
+    }
+    LOG_DEBUG("Application: OpenGLDrawer initialised.");
+
+    currentState.store(new NoteScreen(this), std::memory_order_release);
+    LOG_DEBUG("Application: NoteScreen created.");
+
+    SDL_JoystickEventState(SDL_ENABLE);
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+        joysticks.push_back(SDL_JoystickOpen(i));
+
+    audioDevice.setCallback(this);
+    audioDevice.setNumChannels(0, 2);
+    audioDevice.setSamplerate(44100.0);
+    audioDevice.setAPI(audioApi);
+    if (!noSound) {
+        audioRunning = audioDevice.start();
+        if (audioRunning)
+            LOG_DEBUG("Application: Audio started.");
+        else
+            Log::plain("Application: No audio output could be started; the game runs silent.");
+    }
+
+    SDL_ShowCursor(SDL_DISABLE);
+    LOG_DEBUG("Application::Application() end");
+}
+
+Application::~Application() {
+    if (!noSound)
+        audioDevice.stop();
+    audioRunning = false;
+    for (SDL_Joystick* joystick : joysticks)
+        if (joystick)
+            SDL_JoystickClose(joystick);
+    delete drawer;
+    delete currentState.load(std::memory_order_acquire);
+    delete oldState;
+    SDL_Quit();
+}
+
+void Application::initKeyManager() {
+    keyManager.addKeypress("P1Up", KeyManager::KeyUp);
+    keyManager.addKeypress("P1Left", KeyManager::KeyLeft);
+    keyManager.addKeypress("P1Right", KeyManager::KeyRight);
+    keyManager.addKeypress("P1Down", KeyManager::KeyDown);
+    keyManager.addKeypress("Escape", KeyManager::KeyEscape);
+    keyManager.addKeypress("Action", KeyManager::KeySpace);
+}
+
+void Application::loadGlyphs() {}
+
+Uint32 Application::pacingDelay(Uint32 elapsed) {
+    return elapsed <= 29 ? 30 - elapsed : 0;
+}
+
+int Application::scaleToCanvas(int pixel, int windowSize, int canvasSize) {
+    if (windowSize <= 0)
+        return pixel;
+    return static_cast<int>(static_cast<float>(canvasSize) *
+                            (static_cast<float>(pixel) / static_cast<float>(windowSize)));
+}
+
+int Application::axisControls(int axis, float value, int controls[2]) {
+    // Controls: 0 Up, 1 Right, 2 Down, 3 Left, 4 Trigger1, 5 Trigger2, 6 Up2,
+    // 7 Right2, 8 Down2, 9 Left2. A centred first stick or trigger reports
+    // both of its controls, which a state can take as the release of both.
+    switch (axis) {
+    case 0:
+        if (value < 0.0f) {
+            controls[0] = 3;
+            return 1;
+        }
+        if (value > 0.0f) {
+            controls[0] = 1;
+            return 1;
+        }
+        controls[0] = 3;
+        controls[1] = 1;
+        return 2;
+    case 1:
+        controls[0] = value < 0.0f ? 0 : 2;
+        return 1;
+    case 2:
+        if (value < 0.0f) {
+            controls[0] = 5;
+            return 1;
+        }
+        if (value > 0.0f) {
+            controls[0] = 4;
+            return 1;
+        }
+        controls[0] = 5;
+        controls[1] = 4;
+        return 2;
+    case 3:
+        controls[0] = value < 0.0f ? 9 : 7;
+        return 1;
+    case 4:
+        controls[0] = value < 0.0f ? 6 : 8;
+        return 1;
+    default:
+        controls[0] = 0;
+        return 1;
+    }
+}
+
+void Application::deleteAcknowledgedOldState() {
+    if (oldState && !stateChanging.load(std::memory_order_acquire)) {
+        delete oldState;
+        oldState = nullptr;
+    }
+}
+
+void Application::eventLoop() {
+    loadGlyphs();
+    for (;;) {
+        deleteAcknowledgedOldState();
+
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+            switch (event.type) {
+            case SDL_KEYDOWN:
+                keyDown(event.key.keysym);
+                break;
+            case SDL_KEYUP:
+                keyUp(event.key.keysym);
+                break;
+            case SDL_MOUSEMOTION:
+                mouseMove(event.motion.x, event.motion.y);
+                break;
+            case SDL_MOUSEBUTTONDOWN:
+                mouseDown(event.button.button, event.button.x, event.button.y);
+                break;
+            case SDL_MOUSEBUTTONUP:
+                mouseUp(event.button.button, event.button.x, event.button.y);
+                break;
+            case SDL_JOYAXISMOTION:
+                joyMove(event.jaxis.which, event.jaxis.axis,
+                        static_cast<float>(event.jaxis.value) * 3.0517578125e-05f);
+                break;
+            case SDL_JOYBUTTONDOWN:
+                joyDown(event.jbutton.which, event.jbutton.button);
+                break;
+            case SDL_JOYBUTTONUP:
+                joyUp(event.jbutton.which, event.jbutton.button);
+                break;
+            case SDL_QUIT:
+                quitRequested = true;
+                break;
+            default:
+                break;
+            }
+        }
+        if (quitRequested)
+            return;
+
+        Uint32 now = SDL_GetTicks();
+        Uint32 elapsed = now - lastTicks;
+        lastTicks = now;
+        Uint32 delay = pacingDelay(elapsed);
+        if (delay > 0)
+            SDL_Delay(delay);
+
+        drawer->beginDrawing();
+        if (GameState* state = getCurrentState())
+            state->draw(drawer);
+        drawer->endDrawing();
+    }
+}
+
+void Application::quit() {
+    quitRequested = true;
+}
+
+void Application::nextState(std::string newState, std::string info) {
+    (void)info; // carried along for the states; nothing interprets it
+    LOG_DEBUG("Application::nextState() newState = ");
+    LOG_DEBUG(newState);
+
+    if (oldState) {
+        // At most one old state is pending: wait for the audio side to let go of it.
+        while (audioRunning && stateChanging.load(std::memory_order_acquire))
+            SDL_Delay(1);
+        delete oldState;
+        oldState = nullptr;
+    }
+
+    GameState* created = nullptr;
+    GameState* previous = getCurrentState();
+    if (newState == "NoteScreen") {
+        oldState = previous;
+        created = new NoteScreen(this);
+    } else {
+        return;
+    }
+    currentState.store(created, std::memory_order_release);
+    // Without audio callbacks nobody else can hold the old state: the switch
+    // counts as acknowledged at once.
+    stateChanging.store(audioRunning, std::memory_order_release);
+    LOG_DEBUG("Application::nextState() " + newState + " created.");
+}
+
+void Application::keyDown(const SDL_keysym& key) {
+    if (GameState* state = getCurrentState())
+        state->keyDown(keyManager.getAction(key), key);
+}
+
+void Application::keyUp(const SDL_keysym& key) {
+    if (GameState* state = getCurrentState())
+        state->keyUp(keyManager.getAction(key), key);
+}
+
+void Application::mouseMove(int x, int y) {
+    if (GameState* state = getCurrentState())
+        state->mouseMove(scaleToCanvas(x, windowWidth, drawer->getCanvasWidth()),
+                         scaleToCanvas(y, windowHeight, drawer->getCanvasHeight()));
+}
+
+void Application::mouseDown(int button, int x, int y) {
+    GameState* state = getCurrentState();
+    if (!state)
+        return;
+    if (button == SDL_BUTTON_WHEELUP)
+        state->mouseWheel(false);
+    else if (button == SDL_BUTTON_WHEELDOWN)
+        state->mouseWheel(true);
+    else
+        state->mouseDown(button, scaleToCanvas(x, windowWidth, drawer->getCanvasWidth()),
+                         scaleToCanvas(y, windowHeight, drawer->getCanvasHeight()));
+}
+
+void Application::mouseUp(int button, int x, int y) {
+    if (GameState* state = getCurrentState())
+        state->mouseUp(button, scaleToCanvas(x, windowWidth, drawer->getCanvasWidth()),
+                       scaleToCanvas(y, windowHeight, drawer->getCanvasHeight()));
+}
+
+void Application::joyMove(int joystick, int axis, float value) {
+    GameState* state = getCurrentState();
+    if (!state)
+        return;
+    int controls[2];
+    int count = axisControls(axis, value, controls);
+    float magnitude = value < 0.0f ? -value : value;
+    for (int i = 0; i < count; ++i)
+        state->joyMove(keyManager.getAction(joystick, controls[i]), magnitude, joystick, controls[i]);
+}
+
+void Application::joyDown(int joystick, int button) {
+    if (GameState* state = getCurrentState()) {
+        // A joystick button carries no key: states get an all-zero record.
+        SDL_keysym none = SDL_keysym();
+        state->keyDown(keyManager.getAction(joystick, button + 4), none);
+    }
+}
+
+void Application::joyUp(int joystick, int button) {
+    if (GameState* state = getCurrentState()) {
+        SDL_keysym none = SDL_keysym();
+        state->keyUp(keyManager.getAction(joystick, button + 4), none);
+    }
+}
+
+void Application::getAudio(float*, float* output, int frames) {
+    for (int i = 0; i < frames * 2; ++i)
+        output[i] = 0.0f;
+    if (GameState* state = currentState.load(std::memory_order_acquire))
+        state->getAudio(output, frames);
+    // Cleared last: from here on no callback uses the state that was current
+    // before the switch.
+    stateChanging.store(false, std::memory_order_release);
+}

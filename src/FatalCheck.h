@@ -10,8 +10,8 @@
     do {                                                                                                     \
         if (!(condition)) {                                                                                  \
             std::fflush(stdout);                                                                             \
-            std::fprintf(stderr, "%s:%u: failed assertion `%s'\n", __FILE__, static_cast<unsigned>(__LINE__), \
-                         #condition);                                                                        \
+            std::fprintf(stderr, "%s:%u: failed assertion `%s'\n", __FILE__,                                 \
+                         static_cast<unsigned>(__LINE__), #condition);                                       \
             std::fflush(stderr);                                                                             \
             std::abort();                                                                                    \
         }                                                                                                    \

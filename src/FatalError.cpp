@@ -2,6 +2,9 @@
 
 #include <iostream>
 
-FatalError::FatalError(const std::string& message) : message(message) {}
+FatalError::FatalError(const std::string& message, int exitStatus)
+    : message(message), exitStatus(exitStatus) {}
 
-void FatalError::display() const { std::cout << message << std::endl; }
+void FatalError::display() const {
+    std::cout << message << std::endl;
+}

@@ -13,7 +13,9 @@ FilePath::FilePath() {}
 
 FilePath::FilePath(const std::string& path) : path(path) {}
 
-void FilePath::setPath(const std::string& newPath) { path = newPath; }
+void FilePath::setPath(const std::string& newPath) {
+    path = newPath;
+}
 
 bool FilePath::exists() const {
     struct stat info;
@@ -58,7 +60,9 @@ std::vector<std::string> FilePath::getSortedChildNames() const {
     return names;
 }
 
-int FilePath::getNumChildren() const { return static_cast<int>(getSortedChildNames().size()); }
+int FilePath::getNumChildren() const {
+    return static_cast<int>(getSortedChildNames().size());
+}
 
 FilePath FilePath::getChild(int index) const {
     std::vector<std::string> names = getSortedChildNames();
@@ -67,7 +71,9 @@ FilePath FilePath::getChild(int index) const {
     return FilePath(path + "/" + names[index]);
 }
 
-FilePath FilePath::getChild(const std::string& name) const { return FilePath(path + "/" + name); }
+FilePath FilePath::getChild(const std::string& name) const {
+    return FilePath(path + "/" + name);
+}
 
 FilePath FilePath::getParent() const {
     std::string::size_type slash = path.rfind('/');
@@ -94,7 +100,9 @@ std::string FilePath::getExtension() const {
     return dot == std::string::npos ? path : path.substr(dot + 1);
 }
 
-bool FilePath::createAsDirectory() const { return !path.empty() && mkdir(path.c_str(), 0775) == 0; }
+bool FilePath::createAsDirectory() const {
+    return !path.empty() && mkdir(path.c_str(), 0775) == 0;
+}
 
 bool FilePath::copyTo(const std::string& target) const {
     if (path.empty() || target.empty())

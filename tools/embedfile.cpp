@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::fprintf(out, "// Generated from %s; do not edit.\nnamespace %s {\n", argv[1], argv[3]);
-    std::fprintf(out, "extern const unsigned char %s[];\nextern const unsigned int %s_size;\n", argv[4], argv[4]);
+    std::fprintf(out, "extern const unsigned char %s[];\nextern const unsigned int %s_size;\n", argv[4],
+                 argv[4]);
     std::fprintf(out, "const unsigned char %s[] = {", argv[4]);
     for (size_t i = 0; i < bytes.size(); ++i)
         std::fprintf(out, "%s%u,", (i % 24 == 0) ? "\n" : "", bytes[i]);

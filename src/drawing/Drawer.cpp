@@ -2,9 +2,13 @@
 
 Drawer::~Drawer() {}
 
-unsigned int Drawer::loadShader(const std::string&, const std::string&) { return 0; }
+unsigned int Drawer::loadShader(const std::string&, const std::string&) {
+    return 0;
+}
 
-bool Drawer::getShadersAreSupported() const { return false; }
+bool Drawer::getShadersAreSupported() const {
+    return false;
+}
 
 void Drawer::useShader(unsigned int, float) {}
 
@@ -16,6 +20,10 @@ void Drawer::startFrameBufferDrawing() {}
 
 void Drawer::endFrameBufferDrawing() {}
 
-unsigned int Drawer::getFrameBufferImage() const { return 0; }
+unsigned int Drawer::getFrameBufferImage() const {
+    return 0;
+}
 
-bool Drawer::canSupport(GraphicsCapabilities) const { return false; }
+bool Drawer::canSupport(GraphicsCapabilities) const {
+    return false;
+}

@@ -13,10 +13,49 @@ public:
     enum BlendMode { Normal, Additive, Subtractive };
     enum GraphicsCapabilities { Shaders, FrameBuffer };
     enum Glyph {
-        GlyphA, GlyphB, GlyphC, GlyphD, GlyphE, GlyphF, GlyphG, GlyphH, GlyphI, GlyphJ, GlyphK, GlyphL, GlyphM,
-        GlyphN, GlyphO, GlyphP, GlyphQ, GlyphR, GlyphS, GlyphT, GlyphU, GlyphV, GlyphW, GlyphX, GlyphY, GlyphZ,
-        Glyph0, Glyph1, Glyph2, Glyph3, Glyph4, Glyph5, Glyph6, Glyph7, Glyph8, Glyph9,
-        GlyphPeriod, GlyphComma, GlyphPlus, GlyphMinus, GlyphExclaim, GlyphQuestion, GlyphColon,
+        GlyphA,
+        GlyphB,
+        GlyphC,
+        GlyphD,
+        GlyphE,
+        GlyphF,
+        GlyphG,
+        GlyphH,
+        GlyphI,
+        GlyphJ,
+        GlyphK,
+        GlyphL,
+        GlyphM,
+        GlyphN,
+        GlyphO,
+        GlyphP,
+        GlyphQ,
+        GlyphR,
+        GlyphS,
+        GlyphT,
+        GlyphU,
+        GlyphV,
+        GlyphW,
+        GlyphX,
+        GlyphY,
+        GlyphZ,
+        Glyph0,
+        Glyph1,
+        Glyph2,
+        Glyph3,
+        Glyph4,
+        Glyph5,
+        Glyph6,
+        Glyph7,
+        Glyph8,
+        Glyph9,
+        GlyphPeriod,
+        GlyphComma,
+        GlyphPlus,
+        GlyphMinus,
+        GlyphExclaim,
+        GlyphQuestion,
+        GlyphColon,
         GlyphUnderscore,
         NumGlyphs
     };
@@ -52,10 +91,10 @@ public:
                               float scaleX, float scaleY, float r, float g, float b, float a) = 0;
     // source rectangle in fractions 0..1 of the image's size.
     virtual void drawSubImage(unsigned int image, float x, float y, float sourceX, float sourceY,
-                              float sourceWidth, float sourceHeight, float scaleX, float scaleY, float r, float g,
-                              float b, float a) = 0;
-    virtual void drawPoly(unsigned int polygon, unsigned int image, float x, float y, float scaleX, float scaleY,
-                          float r, float g, float b, float a) = 0;
+                              float sourceWidth, float sourceHeight, float scaleX, float scaleY, float r,
+                              float g, float b, float a) = 0;
+    virtual void drawPoly(unsigned int polygon, unsigned int image, float x, float y, float scaleX,
+                          float scaleY, float r, float g, float b, float a) = 0;
     // Built-in glyph text, each character a square size units wide.
     virtual void drawText(const std::string& text, float x, float y, float size, float r, float g, float b,
                           float a) = 0;

@@ -1,0 +1,93 @@
+#include "NoteScreen.h"
+
+#include "Drawer.h"
+#include "FilePath.h"
+#include "ImageLoader.h"
+#include "Images.h"
+#include "PostProc.h"
+#include "Random.h"
+
+unsigned int NoteScreen::background = 0;
+unsigned int NoteScreen::text = 0;
+bool NoteScreen::resourcesLoaded = false;
+
+namespace {
+
+unsigned int loadCompiledImage(Drawer* drawer, const unsigned char* data, unsigned int size) {
+    ImageLoader loader;
+    ImageData image = loader.loadImage(reinterpret_cast<const char*>(data), size);
+    return drawer->loadImage(image.pixels, image.width, image.height);
+}
+
+} // namespace
+
+NoteScreen::NoteScreen(Application* application)
+    : GameState(application), framesLeft(320), noiseIndex(0), noiseCountdown(3), firstFrame(true),
+      usePostProcessing(false) {}
+
+void NoteScreen::resetResources() {
+    resourcesLoaded = false;
+    background = 0;
+    text = 0;
+    PostProc::shader = 0;
+    for (unsigned int& image : PostProc::images)
+        image = 0;
+}
+
+void NoteScreen::loadResources(Drawer* drawer) {
+    background = loadCompiledImage(drawer, Images::noteback_png, Images::noteback_png_size);
+    text = loadCompiledImage(drawer, Images::note_png, Images::note_png_size);
+    PostProc::images[0] = loadCompiledImage(drawer, Images::noise1_jpg, Images::noise1_jpg_size);
+    PostProc::images[1] = loadCompiledImage(drawer, Images::noise2_jpg, Images::noise2_jpg_size);
+    PostProc::images[2] = loadCompiledImage(drawer, Images::noise3_jpg, Images::noise3_jpg_size);
+    PostProc::images[3] = loadCompiledImage(drawer, Images::noise4_jpg, Images::noise4_jpg_size);
+    if (usePostProcessing) {
+        FilePath shaders = FilePath::getDataFilesDir().getChild("shaders");
+        PostProc::shader = drawer->loadShader(shaders.getChild("postProc.vert").path,
+                                              shaders.getChild("postProc.frag").path);
+    }
+    // Once per run, whether or not the shader could be loaded.
+    resourcesLoaded = true;
+}
+
+void NoteScreen::draw(Drawer* drawer) {
+    if (firstFrame) {
+        usePostProcessing = drawer->canSupport(Drawer::Shaders) && drawer->canSupport(Drawer::FrameBuffer);
+        firstFrame = false;
+    }
+    if (!resourcesLoaded)
+        loadResources(drawer);
+
+    if (usePostProcessing)
+        drawer->startFrameBufferDrawing();
+    if (background) {
+        drawer->drawImage(background, 0.0f, 0.0f, 0.625f, 0.703125f, 1.0f, 1.0f, 1.0f, 1.0f);
+        drawer->drawImage(background, 1280.0f, 0.0f, -0.625f, 0.703125f, 1.0f, 1.0f, 1.0f, 1.0f);
+    }
+    if (text)
+        drawer->drawImage(text, 128.0f, 232.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+
+    if (usePostProcessing) {
+        drawer->endFrameBufferDrawing();
+        if (--noiseCountdown < 0) {
+            noiseCountdown = 5;
+            int next = noiseIndex;
+            while (next == noiseIndex)
+                next = static_cast<int>((Random::next() + 1.0f) * 0.5f * 3.99f);
+            noiseIndex = next;
+        }
+        drawer->useSecondImage(PostProc::images[noiseIndex]);
+        drawer->useShader(PostProc::shader, 0.0f);
+        if (unsigned int frame = drawer->getFrameBufferImage())
+            drawer->drawImage(frame, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+        drawer->useShader(0, 0.0f);
+        drawer->useSecondImage(0);
+    }
+
+    if (--framesLeft <= 0)
+        nextState("GamePlay", "");
+}
+
+void NoteScreen::keyDown(const std::string&, const SDL_keysym&) {
+    nextState("GamePlay", "");
+}

@@ -2,12 +2,13 @@
 
 #include <vector>
 
-// Drawing resources shared by the note screen and the play state: the noise
-// post-processing shader, its four noise pictures and the feather masks.
-// Loaded once per run; handles are 0 until loaded.
+// The post-processing resources that the screens and effects share. They are
+// loaded into the drawer once per run and never released; 0 names nothing.
 class PostProc {
 public:
-    static unsigned int shader;
-    static unsigned int images[4];
-    static std::vector<unsigned int> featherImages;
+    PostProc() = delete;
+
+    static unsigned int shader;                     // noise pass program
+    static unsigned int images[4];                  // the four noise pictures
+    static std::vector<unsigned int> featherImages; // feather masks, filled by GlitchImage
 };

@@ -1,0 +1,39 @@
+#include "ImageManager.h"
+
+#include "Drawer.h"
+#include "FatalCheck.h"
+#include "ImageLoader.h"
+#include "Random.h"
+
+ImageManager* ImageManager::getInstance() {
+    static ImageManager instance;
+    return &instance;
+}
+
+void ImageManager::loadImages(Drawer* d) {
+    loadImages(d, FilePath::getDataFilesDir().getChild("images"));
+}
+
+void ImageManager::loadImages(Drawer* d, const FilePath& imagesPath) {
+    // The folder is listed on every call, so pictures added while the game
+    // runs still arrive, as long as they sort after those already loaded.
+    FATAL_CHECK(imagesPath.getNumChildren() > 0);
+    if (static_cast<int>(images.size()) >= imagesPath.getNumChildren())
+        return;
+    FilePath child = imagesPath.getChild(static_cast<int>(images.size()));
+    ImageData data = ImageLoader().loadImage(child.path);
+    images.push_back(d->loadImage(data.pixels, data.width, data.height));
+}
+
+unsigned int ImageManager::getRandomImage() const {
+    float r = Random::next();
+    FATAL_CHECK(images.size() > 0);
+    float u = (r + 1.0f) * 0.5f;
+    // Taking 0.01 off the count keeps the index below it even for u = 1.
+    int index = static_cast<int>(u * (static_cast<float>(images.size()) - 0.01f));
+    return images[index];
+}
+
+void ImageManager::reset() {
+    images.clear();
+}

@@ -166,8 +166,12 @@ public:
     static int nullGetUniformLocation(unsigned int, const char*) { return 0; }
     static void nullUseProgramObject(unsigned int) {}
 
+protected:
+    // One attempt at the video mode (the multisample attributes are already
+    // set); whether a surface came back.
+    virtual bool openVideoMode(unsigned short width, unsigned short height, bool fullscreen, int antialias);
+
 private:
-    bool openVideoMode(unsigned short width, unsigned short height, bool fullscreen, int antialias);
     void requestAttributes(int antialias);
     void prepareDrawing(unsigned short width, unsigned short height);
     void applyCanvasFit(unsigned short width, unsigned short height);

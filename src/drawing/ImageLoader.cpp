@@ -1,69 +1,110 @@
 #include "ImageLoader.h"
 
-#include <SDL_image.h>
+#include "Log.h"
+
+#include <SDL/SDL.h>
+#include <SDL/SDL_image.h>
 
 namespace {
 
-// Copies any surface into B, G, R, A bytes, row by row using the pitch, so
-// that the result does not depend on the format SDL_image chose.
-ImageData fromSurface(SDL_Surface* surface) {
-    ImageData result = {nullptr, 0, 0};
-    if (!surface)
-        return result;
-    unsigned int width = static_cast<unsigned int>(surface->w);
-    unsigned int height = static_cast<unsigned int>(surface->h);
-    unsigned char* pixels = new unsigned char[width * height * 4];
-    SDL_LockSurface(surface);
-    int bytesPerPixel = surface->format->BytesPerPixel;
-    for (unsigned int y = 0; y < height; ++y) {
-        const Uint8* row = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
-        for (unsigned int x = 0; x < width; ++x) {
-            const Uint8* source = row + x * bytesPerPixel;
-            Uint32 value = 0;
-            switch (bytesPerPixel) {
-            case 1:
-                value = *source;
-                break;
-            case 2:
-                value = *reinterpret_cast<const Uint16*>(source);
-                break;
-            case 3:
-                if (SDL_BYTEORDER == SDL_LIL_ENDIAN)
-                    value = source[0] | (source[1] << 8) | (source[2] << 16);
-                else
-                    value = (source[0] << 16) | (source[1] << 8) | source[2];
-                break;
-            default:
-                value = *reinterpret_cast<const Uint32*>(source);
-                break;
-            }
-            Uint8 r, g, b, a;
-            SDL_GetRGBA(value, surface->format, &r, &g, &b, &a);
-            unsigned char* target = pixels + (y * width + x) * 4;
-            target[0] = b;
-            target[1] = g;
-            target[2] = r;
-            target[3] = a;
-        }
+// Reads one pixel value of the surface's own size; SDL keeps pixels in the
+// machine's byte order, including the 3-byte ones.
+Uint32 readPixel(const Uint8* p, int bytesPerPixel) {
+    switch (bytesPerPixel) {
+    case 1:
+        return *p;
+    case 2:
+        return *reinterpret_cast<const Uint16*>(p);
+    case 3:
+        if (SDL_BYTEORDER == SDL_LIL_ENDIAN)
+            return p[0] | (p[1] << 8) | (p[2] << 16);
+        return (p[0] << 16) | (p[1] << 8) | p[2];
+    default:
+        return *reinterpret_cast<const Uint32*>(p);
     }
-    SDL_UnlockSurface(surface);
-    SDL_FreeSurface(surface);
-    result.pixels = pixels;
-    result.width = width;
-    result.height = height;
-    return result;
 }
 
 } // namespace
 
-ImageData ImageLoader::loadImage(const char* data, unsigned int size) {
+unsigned char* ImageLoader::loadImage(const char* data, unsigned int size) {
+    width = 0;
+    height = 0;
+    if (!data || size == 0)
+        return nullptr;
     SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
     if (!stream)
-        return ImageData{nullptr, 0, 0};
-    // IMG_Load_RW closes the stream itself when told to (second argument 1).
-    return fromSurface(IMG_Load_RW(stream, 1));
+        return nullptr;
+    unsigned char* pixels = decode(stream);
+    SDL_RWclose(stream);
+    if (width > 1024 || height > 1024)
+        LOG_DEBUG("ImageLoader: Warning: image dimensions greater than 1024 (" + std::to_string(width) + "x" +
+                  std::to_string(height) + ")");
+    return pixels;
 }
 
-ImageData ImageLoader::loadImage(const std::string& path) {
-    return fromSurface(IMG_Load(path.c_str()));
+unsigned char* ImageLoader::loadImage(const std::string& path) {
+    width = 0;
+    height = 0;
+    SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
+    if (!stream)
+        return nullptr;
+    unsigned char* pixels = decode(stream);
+    SDL_RWclose(stream);
+    if (width > 1024 || height > 1024)
+        LOG_DEBUG("ImageLoader: Warning: image (" + path + ") dimensions greater than 1024 (" +
+                  std::to_string(width) + "x" + std::to_string(height) + ")");
+    return pixels;
+}
+
+unsigned char* ImageLoader::decode(SDL_RWops* stream) {
+    // Only the two formats the game ships reach a decoder: pictures in the
+    // data folders are read as they come, and the other decoders of the
+    // library are more code exposed to whatever a file holds.
+    SDL_Surface* surface = nullptr;
+    if (IMG_isPNG(stream))
+        surface = IMG_LoadPNG_RW(stream);
+    else if (IMG_isJPG(stream))
+        surface = IMG_LoadJPG_RW(stream);
+    if (!surface)
+        return nullptr;
+    if (surface->w <= 0 || surface->h <= 0) {
+        SDL_FreeSurface(surface);
+        return nullptr;
+    }
+
+    const SDL_PixelFormat* format = surface->format;
+    const int bytesPerPixel = format->BytesPerPixel;
+    if (bytesPerPixel == 3)
+        LOG_DEBUG("ImageLoader: Image 24bit.  Assuming 24bit RGB format.");
+    const bool keyed = (surface->flags & SDL_SRCCOLORKEY) != 0;
+    const unsigned int w = static_cast<unsigned int>(surface->w);
+    const unsigned int h = static_cast<unsigned int>(surface->h);
+    unsigned char* pixels = new unsigned char[w * h * 4];
+
+    // Whatever layout the decoder chose (palette, 16, 24 or 32 bits, any
+    // channel order, rows padded to the pitch), each pixel is taken apart
+    // through the surface's format so the drawer always gets B, G, R, A.
+    // A palette picture with one transparent entry arrives as a colour key.
+    SDL_LockSurface(surface);
+    const Uint8* rows = static_cast<const Uint8*>(surface->pixels);
+    unsigned char* out = pixels;
+    for (unsigned int y = 0; y < h; ++y) {
+        const Uint8* source = rows + y * surface->pitch;
+        for (unsigned int x = 0; x < w; ++x, source += bytesPerPixel, out += 4) {
+            Uint32 value = readPixel(source, bytesPerPixel);
+            Uint8 r, g, b, a;
+            SDL_GetRGBA(value, surface->format, &r, &g, &b, &a);
+            if (keyed && value == format->colorkey)
+                a = 0;
+            out[0] = b;
+            out[1] = g;
+            out[2] = r;
+            out[3] = a;
+        }
+    }
+    SDL_UnlockSurface(surface);
+    width = w;
+    height = h;
+    SDL_FreeSurface(surface);
+    return pixels;
 }

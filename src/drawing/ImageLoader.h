@@ -2,20 +2,28 @@
 
 #include <string>
 
-// A decoded picture: new[]'d B, G, R, A bytes, rows top to bottom; null, 0, 0
-// when nothing could be decoded. The buffer belongs to the receiver (handing
-// it to Drawer::loadImage passes it on).
-struct ImageData {
-    unsigned char* pixels;
-    unsigned int width;
-    unsigned int height;
-};
+struct SDL_RWops;
 
-// Decodes pictures with SDL_image into buffers the drawer's loadImage takes.
+// Decodes PNG and JPEG pictures, from memory or from a file, into a plain
+// buffer of 4 bytes per pixel in the order the drawer's loadImage reads them:
+// blue, green, red, alpha; rows top to bottom with no gap between rows. Any
+// other content is refused before a decoder sees it. One loader may decode any
+// number of pictures; the size of the last one is kept for the getters.
 class ImageLoader {
 public:
-    // size bytes of a picture file held in memory.
-    ImageData loadImage(const char* data, unsigned int size);
-    // The picture file at path.
-    ImageData loadImage(const std::string& path);
+    // Returns a buffer made with new[] that the caller owns (or hands to the
+    // drawer), or null when the bytes are not a PNG or JPEG that decodes.
+    unsigned char* loadImage(const char* data, unsigned int size);
+    unsigned char* loadImage(const std::string& path);
+
+    // Size in pixels of the picture last loaded; 0 when that load failed.
+    unsigned int getWidth() const { return width; }
+    unsigned int getHeight() const { return height; }
+
+private:
+    // Decodes from the stream, which the caller closes.
+    unsigned char* decode(SDL_RWops* stream);
+
+    unsigned int width = 0;
+    unsigned int height = 0;
 };

@@ -1,0 +1,1023 @@
+#include "OpenGLDrawer.h"
+
+#include "FatalCheck.h"
+#include "ImageLoader.h"
+#include "LineStroke.h"
+#include "Log.h"
+#include "OpenGLFont.h"
+#include "TTFSingleton.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <SDL/SDL.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+const unsigned char* OpenGLDrawer::line_png = LineStroke::linestroke_png;
+unsigned int OpenGLDrawer::lineImage = 0;
+
+namespace {
+
+// The off-screen target's size, fixed whatever the canvas or the window.
+const int frameBufferWidth = 1280;
+const int frameBufferHeight = 720;
+
+// Glyph for a character of glyph text; -1 for one without a picture.
+int glyphFor(char c) {
+    if (c >= 'a' && c <= 'z')
+        return Drawer::GlyphA + (c - 'a');
+    if (c >= 'A' && c <= 'Z')
+        return Drawer::GlyphA + (c - 'A');
+    if (c >= '0' && c <= '9')
+        return Drawer::Glyph0 + (c - '0');
+    switch (c) {
+    case '.':
+        return Drawer::GlyphPeriod;
+    case ',':
+        return Drawer::GlyphComma;
+    case '+':
+        return Drawer::GlyphPlus;
+    case '-':
+        return Drawer::GlyphMinus;
+    case '!':
+        return Drawer::GlyphExclaim;
+    case '?':
+        return Drawer::GlyphQuestion;
+    case ':':
+        return Drawer::GlyphColon;
+    case '_':
+        return Drawer::GlyphUnderscore;
+    default:
+        return -1;
+    }
+}
+
+void setAttribute(SDL_GLattr attribute, int value, const char* failure) {
+    if (SDL_GL_SetAttribute(attribute, value) < 0)
+        Log::plain(failure);
+}
+
+} // namespace
+
+OpenGLDrawer::OpenGLDrawer(short width, short height) : canvasWidth(width), canvasHeight(height) {
+    for (Image& glyph : glyphs)
+        glyph = Image{0, 0, 0, 1.0f, 1.0f};
+    linePngSize = static_cast<int>(LineStroke::linestroke_png_size);
+    // SDL_ttf must be running before the first font is built.
+    TTFSingleton::getInstance();
+}
+
+OpenGLDrawer::~OpenGLDrawer() {
+    for (Polygon& polygon : polygons) {
+        delete[] polygon.xPoints;
+        delete[] polygon.yPoints;
+        delete[] polygon.uCoords;
+        delete[] polygon.vCoords;
+    }
+    // The fonts' atlas textures go with the OpenGL context; only the objects go here.
+    for (OpenGLFont* font : fonts)
+        delete font;
+}
+
+// --- Display set-up ------------------------------------------------------------
+
+bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool fullscreen, int antialias) {
+    requestAttributes(antialias);
+
+    // A window that cannot be opened must not leave the game without an
+    // OpenGL context: fall back step by step to the most modest mode.
+    struct Attempt {
+        unsigned short width;
+        unsigned short height;
+        bool fullscreen;
+        int antialias;
+        const char* description;
+    };
+    std::vector<Attempt> attempts{{width, height, fullscreen, antialias, "as requested"}};
+    if (antialias > 0)
+        attempts.push_back({width, height, fullscreen, 0, "without multisampling"});
+    if (fullscreen)
+        attempts.push_back({width, height, false, 0, "windowed at the requested size"});
+    if (width != 1024 || height != 768)
+        attempts.push_back({1024, 768, false, 0, "windowed at 1024 x 768"});
+
+    bool opened = false;
+    int lastAntialias = antialias;
+    for (size_t i = 0; i < attempts.size() && !opened; ++i) {
+        const Attempt& attempt = attempts[i];
+        if (i > 0) {
+            Log::plain(std::string("OpenGLDrawer: Could not set video mode (") + SDL_GetError() +
+                       "); trying again " + attempt.description + ".");
+            if (lastAntialias > 0 && attempt.antialias == 0) {
+                setAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0,
+                             "OpenGLDrawer: Could not set multi sample buffers...");
+                setAttribute(SDL_GL_MULTISAMPLESAMPLES, 0,
+                             "OpenGLDrawer: Could not set multi sample samples...");
+            }
+            lastAntialias = attempt.antialias;
+        }
+        opened = openVideoMode(attempt.width, attempt.height, attempt.fullscreen, attempt.antialias);
+    }
+    if (!opened)
+        return false;
+
+    // The mode that opened may be smaller than the one asked for.
+    const SDL_Surface* surface = SDL_GetVideoSurface();
+    const unsigned short openedWidth = static_cast<unsigned short>(surface->w);
+    const unsigned short openedHeight = static_cast<unsigned short>(surface->h);
+
+    GLenum glewStatus = glewInit();
+    if (glewStatus != GLEW_OK)
+        Log::plain(std::string("OpenGLDrawer: GLEW could not start: ") +
+                   reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
+    else
+        Log::plain(std::string("Using GLEW ") + reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)) +
+                   ".");
+    setupShaderFunctions();
+
+    GLint maxTextureSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
+    LOG_DEBUG("GL_MAX_TEXTURE_SIZE = " + std::to_string(maxTextureSize));
+    glTexImage2D(GL_PROXY_TEXTURE_2D, 0, GL_RGBA, 2048, 2048, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    GLint proxyWidth = 0;
+    glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &proxyWidth);
+    LOG_DEBUG("GL_TEXTURE_WIDTH = " + std::to_string(proxyWidth));
+
+    screenWidth = openedWidth;
+    screenHeight = openedHeight;
+    initFonts();
+    glViewport(0, 0, openedWidth, openedHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    prepareDrawing(openedWidth, openedHeight);
+    return true;
+}
+
+void OpenGLDrawer::initialiseLight(unsigned short width, unsigned short height) {
+    screenWidth = width;
+    screenHeight = height;
+    // On this platform every entry point past OpenGL 1.1, the frame buffer's
+    // included, comes through GLEW, so it is started here too.
+    if (glewInit() == GLEW_OK)
+        setupShaderFunctions();
+    else
+        installNullShaderFunctions();
+    initFonts();
+    prepareDrawing(width, height);
+}
+
+void OpenGLDrawer::requestAttributes(int antialias) {
+    if (is16Bit()) {
+        Log::plain("OpenGLDrawer: Display is 16bit.");
+        setAttribute(SDL_GL_RED_SIZE, 5, "OpenGLDrawer: Could not set red pixel size to 5...");
+        setAttribute(SDL_GL_GREEN_SIZE, 5, "OpenGLDrawer: Could not set green pixel size to 5...");
+        setAttribute(SDL_GL_BLUE_SIZE, 5, "OpenGLDrawer: Could not set blue pixel size to 5...");
+    } else {
+        Log::plain("OpenGLDrawer: Display is 32bit.");
+        setAttribute(SDL_GL_RED_SIZE, 8, "OpenGLDrawer: Could not set red pixel size to 8...");
+        setAttribute(SDL_GL_GREEN_SIZE, 8, "OpenGLDrawer: Could not set green pixel size to 8...");
+        setAttribute(SDL_GL_BLUE_SIZE, 8, "OpenGLDrawer: Could not set blue pixel size to 8...");
+        setAttribute(SDL_GL_ALPHA_SIZE, 8, "OpenGLDrawer: Could not set alpha pixel size to 8...");
+    }
+    setAttribute(SDL_GL_DEPTH_SIZE, 16, "OpenGLDrawer: Could not set depth size to 16...");
+    setAttribute(SDL_GL_DOUBLEBUFFER, 1, "OpenGLDrawer: Could not set double buffering...");
+    setAttribute(SDL_GL_SWAP_CONTROL, 1, "OpenGLDrawer: Could not set vertical sync...");
+    if (antialias > 0) {
+        setAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1, "OpenGLDrawer: Could not set multi sample buffers...");
+        setAttribute(SDL_GL_MULTISAMPLESAMPLES, antialias,
+                     "OpenGLDrawer: Could not set multi sample samples...");
+    }
+}
+
+bool OpenGLDrawer::openVideoMode(unsigned short width, unsigned short height, bool fullscreen, int) {
+    Uint32 flags = SDL_OPENGL;
+    if (fullscreen)
+        flags |= SDL_FULLSCREEN;
+    else
+        setenv("SDL_VIDEO_CENTERED", "1", 1);
+    return SDL_SetVideoMode(width, height, 0, flags) != nullptr;
+}
+
+bool OpenGLDrawer::is16Bit() {
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    return info && info->vfmt && info->vfmt->BitsPerPixel == 16;
+}
+
+void OpenGLDrawer::setupShaderFunctions() {
+    // Without a context GLEW reports nothing; the null entries then keep
+    // every shader call harmless.
+    if (GLEW_VERSION_2_0) {
+        Log::plain("OpenGL shaders are available.");
+        shadersAreSupported = true;
+        uniform1i = glUniform1i;
+        uniform1f = glUniform1f;
+        createShaderObject = glCreateShader;
+        shaderSource = glShaderSource;
+        compileShader = glCompileShader;
+        createProgramObject = glCreateProgram;
+        attachObject = glAttachShader;
+        linkProgram = glLinkProgram;
+        getUniformLocation = glGetUniformLocation;
+        useProgramObject = glUseProgram;
+    } else {
+        Log::plain("OpenGL shaders are not available; drawing without post-processing.");
+        installNullShaderFunctions();
+    }
+    frameBuffersAreSupported = GLEW_EXT_framebuffer_object;
+}
+
+void OpenGLDrawer::installNullShaderFunctions() {
+    shadersAreSupported = false;
+    uniform1i = nullUniform1i;
+    uniform1f = nullUniform1f;
+    createShaderObject = nullCreateShaderObject;
+    shaderSource = nullShaderSource;
+    compileShader = nullCompileShader;
+    createProgramObject = nullCreateProgramObject;
+    attachObject = nullAttachObject;
+    linkProgram = nullLinkProgram;
+    getUniformLocation = nullGetUniformLocation;
+    useProgramObject = nullUseProgramObject;
+}
+
+void OpenGLDrawer::prepareDrawing(unsigned short width, unsigned short height) {
+    applyCanvasFit(width, height);
+    makeFrameBuffer();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, canvasWidth, canvasHeight, 0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    setFixedState();
+    loadLineImage();
+}
+
+OpenGLDrawer::CanvasFit OpenGLDrawer::fitCanvas(short cw, short ch, unsigned short w, unsigned short h) {
+    const float canvasAspect = static_cast<float>(ch) / static_cast<float>(cw);
+    const float screenAspect = static_cast<float>(h) / static_cast<float>(w);
+    CanvasFit fit{static_cast<float>(w), static_cast<float>(h), 0.0f, 0.0f, false};
+    if (canvasAspect == screenAspect) {
+        fit.sameProportions = true;
+    } else if (canvasAspect > screenAspect) {
+        // Wider window: full height, borders left and right.
+        fit.actualHeight = h;
+        fit.actualWidth = static_cast<float>(cw) / static_cast<float>(ch) * h;
+        fit.viewportOffsetX = (w - fit.actualWidth) * 0.5f;
+    } else {
+        // Taller window: full width, borders top and bottom.
+        fit.actualWidth = w;
+        fit.actualHeight = w * canvasAspect;
+        fit.viewportOffsetY = (h - fit.actualHeight) * 0.5f;
+    }
+    return fit;
+}
+
+void OpenGLDrawer::applyCanvasFit(unsigned short width, unsigned short height) {
+    CanvasFit fit = fitCanvas(canvasWidth, canvasHeight, width, height);
+    actualWidth = fit.actualWidth;
+    actualHeight = fit.actualHeight;
+    if (!fit.sameProportions) {
+        viewportOffsetX = fit.viewportOffsetX;
+        viewportOffsetY = fit.viewportOffsetY;
+        glViewport(static_cast<GLint>(viewportOffsetX), static_cast<GLint>(viewportOffsetY),
+                   static_cast<GLsizei>(actualWidth), static_cast<GLsizei>(actualHeight));
+    }
+}
+
+OpenGLDrawer::ViewportRect OpenGLDrawer::viewportFor(short x, short y, short width, short height, short cw,
+                                                     short ch, float actualWidth, float actualHeight,
+                                                     float offsetX, float offsetY) {
+    const float canvasW = cw;
+    const float canvasH = ch;
+    const short vw = static_cast<short>(width / canvasW * actualWidth);
+    const short vh = static_cast<short>(height / canvasH * actualHeight);
+    const float vx = static_cast<short>(x / canvasW * actualWidth) + offsetX;
+    // OpenGL counts window rows from the bottom.
+    const float vy = actualHeight - (static_cast<short>(y / canvasH * actualHeight) + vh) + offsetY;
+    return ViewportRect{static_cast<int>(vx), static_cast<int>(vy), vw, vh};
+}
+
+void OpenGLDrawer::setViewport(short x, short y, short width, short height) {
+    flush();
+    ViewportRect rect = viewportFor(x, y, width, height, canvasWidth, canvasHeight, actualWidth, actualHeight,
+                                    viewportOffsetX, viewportOffsetY);
+    glViewport(rect.x, rect.y, rect.width, rect.height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, width, height, 0);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void OpenGLDrawer::resetViewport() {
+    flush();
+    glViewport(static_cast<GLint>(viewportOffsetX), static_cast<GLint>(viewportOffsetY),
+               static_cast<GLsizei>(actualWidth), static_cast<GLsizei>(actualHeight));
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, canvasWidth, canvasHeight, 0);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void OpenGLDrawer::setFixedState() {
+    glShadeModel(GL_SMOOTH);
+    glClearDepth(1.0);
+    glDisable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glEnable(GL_TEXTURE_2D);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+}
+
+void OpenGLDrawer::loadLineImage() {
+    // The handle is class-wide, but a drawer on a fresh context (or one whose
+    // images do not hold it) needs its own copy of the texture.
+    if (lineImage != 0 && images.count(lineImage))
+        return;
+    ImageLoader loader;
+    unsigned char* pixels = loader.loadImage(reinterpret_cast<const char*>(line_png), linePngSize);
+    lineImage = loadImage(pixels, loader.getWidth(), loader.getHeight());
+}
+
+bool OpenGLDrawer::canSupport(GraphicsCapabilities capability) const {
+    switch (capability) {
+    case Shaders:
+        Log::plain(std::string("canSupport(Shaders) => ") + (shadersAreSupported ? "1" : "0"));
+        return shadersAreSupported;
+    case FrameBuffer:
+        Log::plain(std::string("canSupport(FrameBuffer) => ") + (frameBuffersAreSupported ? "1" : "0"));
+        return frameBuffersAreSupported;
+    default:
+        return false;
+    }
+}
+
+// --- Textures and primitives -----------------------------------------------------
+
+unsigned int OpenGLDrawer::powerOfTwo(unsigned int n) {
+    unsigned int p = 1;
+    while (p < n)
+        p <<= 1;
+    return p;
+}
+
+unsigned int OpenGLDrawer::findFreeHandle() {
+    while (images.count(nextImageHandle))
+        ++nextImageHandle;
+    return nextImageHandle;
+}
+
+unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, unsigned int height) {
+    if (!pixels)
+        return 0;
+    if (width == 0 || height == 0) {
+        delete[] pixels;
+        return 0;
+    }
+    flush();
+    float maxU = 1.0f;
+    float maxV = 1.0f;
+    const unsigned int paddedWidth = powerOfTwo(width);
+    const unsigned int paddedHeight = powerOfTwo(height);
+    if (!isPowerOfTwo(width) || !isPowerOfTwo(height)) {
+        // Pad to powers of two, repeating the right edge's alpha byte along
+        // each row and the last row downwards, so linear filtering at the
+        // image's edges does not pull in black.
+        unsigned char* padded = new unsigned char[paddedWidth * paddedHeight * 4]();
+        const unsigned int rowBytes = width * 4;
+        const unsigned int paddedRowBytes = paddedWidth * 4;
+        for (unsigned int y = 0; y < height; ++y) {
+            unsigned char* target = padded + y * paddedRowBytes;
+            const unsigned char* source = pixels + y * rowBytes;
+            std::memcpy(target, source, rowBytes);
+            std::memset(target + rowBytes, source[rowBytes - 1], paddedRowBytes - rowBytes);
+        }
+        const unsigned char* lastRow = padded + (height - 1) * paddedRowBytes;
+        for (unsigned int y = height; y < paddedHeight; ++y)
+            std::memcpy(padded + y * paddedRowBytes, lastRow, paddedRowBytes);
+        maxU = static_cast<float>(width) / static_cast<float>(paddedWidth);
+        maxV = static_cast<float>(height) / static_cast<float>(paddedHeight);
+        delete[] pixels;
+        pixels = padded;
+    }
+
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, paddedWidth, paddedHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+    const GLint filter = texInterp ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    delete[] pixels;
+
+    const unsigned int handle = findFreeHandle();
+    images[handle] =
+        Image{texture, static_cast<unsigned short>(width), static_cast<unsigned short>(height), maxU, maxV};
+    return handle;
+}
+
+void OpenGLDrawer::releaseImage(unsigned int image) {
+    auto it = images.find(image);
+    if (it == images.end())
+        return;
+    flush();
+    glDeleteTextures(1, &it->second.texture);
+    images.erase(it);
+}
+
+const OpenGLDrawer::Image* OpenGLDrawer::getImage(unsigned int image) const {
+    auto it = images.find(image);
+    return it == images.end() ? nullptr : &it->second;
+}
+
+const OpenGLDrawer::Polygon* OpenGLDrawer::getPolygon(unsigned int polygon) const {
+    return polygon < polygons.size() ? &polygons[polygon] : nullptr;
+}
+
+const OpenGLDrawer::Image& OpenGLDrawer::findImage(unsigned int image) const {
+    auto it = images.find(image);
+    FATAL_CHECK(it != images.end());
+    return it->second;
+}
+
+void OpenGLDrawer::bindImageUnits(const Image& image) {
+    glActiveTextureARB(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, image.texture);
+    if (currentProgram)
+        uniform1i(baseLocation, 0);
+    auto second = secondImage ? images.find(secondImage) : images.end();
+    if (second != images.end()) {
+        glActiveTextureARB(GL_TEXTURE1);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, second->second.texture);
+        if (currentProgram)
+            uniform1i(secondLocation, 1);
+        glActiveTextureARB(GL_TEXTURE0);
+    }
+}
+
+void OpenGLDrawer::unbindImageUnits() {
+    glActiveTextureARB(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_TEXTURE_2D);
+    glActiveTextureARB(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void OpenGLDrawer::beginQuads(const Image& image) {
+    auto second = secondImage ? images.find(secondImage) : images.end();
+    const unsigned int secondTexture = second != images.end() ? second->second.texture : 0;
+    if (batchOpen && image.texture == batchTexture && secondTexture == batchSecondTexture)
+        return;
+    endQuads();
+    bindImageUnits(image);
+    glBegin(GL_QUADS);
+    batchOpen = true;
+    batchTexture = image.texture;
+    batchSecondTexture = secondTexture;
+}
+
+void OpenGLDrawer::endQuads() {
+    if (!batchOpen)
+        return;
+    glEnd();
+    unbindImageUnits();
+    batchOpen = false;
+}
+
+void OpenGLDrawer::flush() {
+    endQuads();
+}
+
+void OpenGLDrawer::setBatching(bool enabled) {
+    flush();
+    batching = enabled;
+}
+
+namespace {
+
+// One corner with the same texture coordinate on both units: the second
+// image is sampled where the first is.
+inline void corner(float u, float v, float x, float y) {
+    glMultiTexCoord2fARB(GL_TEXTURE0, u, v);
+    glMultiTexCoord2fARB(GL_TEXTURE1, u, v);
+    glVertex2f(x, y);
+}
+
+} // namespace
+
+void OpenGLDrawer::drawImage(unsigned int image, float x, float y, float scaleX, float scaleY, float r,
+                             float g, float b, float a) {
+    const Image& record = findImage(image);
+    const float w = record.width * scaleX;
+    const float h = record.height * scaleY;
+    beginQuads(record);
+    glColor4f(r, g, b, a);
+    corner(0.0f, 0.0f, x, y);
+    corner(record.maxU, 0.0f, x + w, y);
+    corner(record.maxU, record.maxV, x + w, y + h);
+    corner(0.0f, record.maxV, x, y + h);
+    if (!batching)
+        endQuads();
+}
+
+void OpenGLDrawer::drawSubImage(unsigned int image, float x, float y, float sourceX, float sourceY,
+                                float sourceWidth, float sourceHeight, float scaleX, float scaleY, float r,
+                                float g, float b, float a) {
+    const Image& record = findImage(image);
+    const float w = record.width * sourceWidth * scaleX;
+    const float h = record.height * sourceHeight * scaleY;
+    const float uLeft = record.maxU * sourceX;
+    const float vTop = record.maxV * sourceY;
+    const float uRight = uLeft + sourceWidth * record.maxU;
+    const float vBottom = vTop + sourceHeight * record.maxV;
+    beginQuads(record);
+    glColor4f(r, g, b, a);
+    corner(uLeft, vTop, x, y);
+    corner(uRight, vTop, x + w, y);
+    corner(uRight, vBottom, x + w, y + h);
+    corner(uLeft, vBottom, x, y + h);
+    if (!batching)
+        endQuads();
+}
+
+void OpenGLDrawer::drawImageRot(unsigned int image, float x, float y, float angle, float pivotX, float pivotY,
+                                float scaleX, float scaleY, float r, float g, float b, float a) {
+    const Image& record = findImage(image);
+    flush();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(x, y, 0.0f);
+    glScalef(scaleX, scaleY, 1.0f);
+    glTranslatef(pivotX, pivotY, 0.0f);
+    glRotatef(angle, 0.0f, 0.0f, 1.0f);
+    glTranslatef(-pivotX, -pivotY, 0.0f);
+    glBindTexture(GL_TEXTURE_2D, record.texture);
+    glColor4f(r, g, b, a);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(0.0f, 0.0f);
+    glTexCoord2f(record.maxU, 0.0f);
+    glVertex2f(record.width, 0.0f);
+    glTexCoord2f(record.maxU, record.maxV);
+    glVertex2f(record.width, record.height);
+    glTexCoord2f(0.0f, record.maxV);
+    glVertex2f(0.0f, record.height);
+    glEnd();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glPopMatrix();
+}
+
+unsigned int OpenGLDrawer::loadPoly(float* points, int count) {
+    const int numPoints = count + 1;
+    Polygon polygon{new float[numPoints], new float[numPoints], new float[numPoints], new float[numPoints],
+                    numPoints};
+    float sumX = 0.0f;
+    float sumY = 0.0f;
+    float minX = 10000.0f;
+    float minY = 10000.0f;
+    float maxX = -10000.0f;
+    float maxY = -10000.0f;
+    for (int i = 0; i < count; ++i) {
+        const float px = points[i * 2];
+        const float py = points[i * 2 + 1];
+        polygon.xPoints[i + 1] = px;
+        polygon.yPoints[i + 1] = py;
+        sumX += px;
+        sumY += py;
+        minX = std::min(minX, px);
+        maxX = std::max(maxX, px);
+        minY = std::min(minY, py);
+        maxY = std::max(maxY, py);
+    }
+    polygon.xPoints[0] = count > 0 ? sumX / count : 0.0f;
+    polygon.yPoints[0] = count > 0 ? sumY / count : 0.0f;
+    for (int i = 0; i < numPoints; ++i) {
+        polygon.uCoords[i] = (polygon.xPoints[i] - minX) / (maxX - minX);
+        polygon.vCoords[i] = (polygon.yPoints[i] - minY) / (maxY - minY);
+    }
+    polygons.push_back(polygon);
+    return static_cast<unsigned int>(polygons.size() - 1);
+}
+
+void OpenGLDrawer::drawPoly(unsigned int polygon, unsigned int image, float x, float y, float scaleX,
+                            float scaleY, float r, float g, float b, float a) {
+    auto it = images.find(image);
+    if (it == images.end() || polygon >= polygons.size())
+        return;
+    flush();
+    const Polygon& shape = polygons[polygon];
+    glEnable(GL_TEXTURE_2D);
+    bindImageUnits(it->second);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(x, y, 0.0f);
+    glScalef(scaleX, scaleY, 1.0f);
+    glColor4f(r, g, b, a);
+    glBegin(GL_TRIANGLES);
+    for (int k = 1; k < shape.numPoints; ++k) {
+        const int next = k + 1 < shape.numPoints ? k + 1 : 1;
+        glMultiTexCoord2fARB(GL_TEXTURE0, shape.uCoords[0], shape.vCoords[0]);
+        glMultiTexCoord2fARB(GL_TEXTURE1, 0.5f, 1.0f);
+        glVertex2f(shape.xPoints[0], shape.yPoints[0]);
+        glMultiTexCoord2fARB(GL_TEXTURE0, shape.uCoords[k], shape.vCoords[k]);
+        glMultiTexCoord2fARB(GL_TEXTURE1, 0.0f, 0.0f);
+        glVertex2f(shape.xPoints[k], shape.yPoints[k]);
+        glMultiTexCoord2fARB(GL_TEXTURE0, shape.uCoords[next], shape.vCoords[next]);
+        glMultiTexCoord2fARB(GL_TEXTURE1, 1.0f, 0.0f);
+        glVertex2f(shape.xPoints[next], shape.yPoints[next]);
+    }
+    glEnd();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glPopMatrix();
+    unbindImageUnits();
+}
+
+void OpenGLDrawer::drawLine(float x1, float y1, float x2, float y2, float r, float g, float b, float a) {
+    const float dx = x2 - x1;
+    const float dy = y2 - y1;
+    const float length = std::sqrt(dx * dx + dy * dy);
+    // A line of no length has no direction to be widened across.
+    if (!(length > 0.0f))
+        return;
+    flush();
+    const float nx = -dy / length * 4.0f;
+    const float ny = dx / length * 4.0f;
+    auto it = images.find(lineImage);
+    glBindTexture(GL_TEXTURE_2D, it != images.end() ? it->second.texture : 0);
+    glColor4f(r, g, b, a);
+    // The stroke's columns (its alpha profile) run across the line.
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(x1 + nx, y1 + ny);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(x2 + nx, y2 + ny);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(x2 - nx, y2 - ny);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(x1 - nx, y1 - ny);
+    glEnd();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void OpenGLDrawer::fillRect(float x, float y, float width, float height, unsigned char r, unsigned char g,
+                            unsigned char b, unsigned char a) {
+    flush();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glColor4ub(r, g, b, a);
+    glBegin(GL_QUADS);
+    glVertex2f(x, y);
+    glVertex2f(x + width, y);
+    glVertex2f(x + width, y + height);
+    glVertex2f(x, y + height);
+    glEnd();
+}
+
+void OpenGLDrawer::fillGradient(float x, float y, float width, float height, unsigned char r1,
+                                unsigned char g1, unsigned char b1, unsigned char a1, unsigned char r2,
+                                unsigned char g2, unsigned char b2, unsigned char a2) {
+    flush();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBegin(GL_QUADS);
+    glColor4ub(r1, g1, b1, a1);
+    glVertex2f(x, y);
+    glVertex2f(x + width, y);
+    glColor4ub(r2, g2, b2, a2);
+    glVertex2f(x + width, y + height);
+    glVertex2f(x, y + height);
+    glEnd();
+}
+
+void OpenGLDrawer::translate(float x, float y) {
+    flush();
+    glTranslatef(x, y, 0.0f);
+}
+
+void OpenGLDrawer::setBlendMode(BlendMode mode) {
+    switch (mode) {
+    case Normal:
+        flush();
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glBlendEquation(GL_FUNC_ADD);
+        break;
+    case Additive:
+        flush();
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        glBlendEquation(GL_FUNC_ADD);
+        break;
+    case Subtractive:
+        flush();
+        glBlendFunc(GL_DST_COLOR, GL_SRC_ALPHA);
+        glBlendEquation(GL_FUNC_SUBTRACT);
+        break;
+    default:
+        break;
+    }
+}
+
+// --- Frame cycle, shaders and the frame buffer ------------------------------------
+
+void OpenGLDrawer::beginDrawing() {
+    flush();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+}
+
+void OpenGLDrawer::endDrawing() {
+    flush();
+    SDL_GL_SwapBuffers();
+    secondImage = 0;
+}
+
+unsigned char* OpenGLDrawer::getScreenPixels() {
+    flush();
+    const size_t size = static_cast<size_t>(screenWidth) * screenHeight * 3;
+    unsigned char* pixels = new unsigned char[size];
+    SDL_GL_SwapBuffers();
+    std::memset(pixels, 0, size);
+    // Rows of 3-byte pixels are not padded to 4 bytes in the buffer.
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    return pixels;
+}
+
+std::string OpenGLDrawer::loadShaderFile(const std::string& path) {
+    if (path.empty())
+        return std::string();
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::string();
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    if (size <= 0)
+        return std::string();
+    file.seekg(0, std::ios::beg);
+    std::string text(static_cast<size_t>(size), '\0');
+    file.read(&text[0], size);
+    text.resize(static_cast<size_t>(file.gcount()));
+    // The text ends at its first zero byte, as a C string would.
+    const size_t zero = text.find('\0');
+    if (zero != std::string::npos)
+        text.resize(zero);
+    return text;
+}
+
+void OpenGLDrawer::printInfoLog(unsigned int object, bool program) {
+    GLint ok = GL_FALSE;
+    GLint length = 0;
+    if (program) {
+        glGetProgramiv(object, GL_LINK_STATUS, &ok);
+        glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
+    } else {
+        glGetShaderiv(object, GL_COMPILE_STATUS, &ok);
+        glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
+    }
+    if (ok == GL_TRUE)
+        return;
+    std::string text(length > 0 ? static_cast<size_t>(length) : 1, '\0');
+    GLsizei written = 0;
+    if (program)
+        glGetProgramInfoLog(object, static_cast<GLsizei>(text.size()), &written, &text[0]);
+    else
+        glGetShaderInfoLog(object, static_cast<GLsizei>(text.size()), &written, &text[0]);
+    text.resize(static_cast<size_t>(written));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    Log::plain(text.empty() ? std::string("(the driver gave no message)") : text);
+}
+
+unsigned int OpenGLDrawer::loadShader(const std::string& vertexFile, const std::string& fragmentFile) {
+    if (!shadersAreSupported)
+        return 0;
+    flush();
+    const unsigned int vertexShader = createShaderObject(GL_VERTEX_SHADER);
+    const unsigned int fragmentShader = createShaderObject(GL_FRAGMENT_SHADER);
+    const std::string vertexText = loadShaderFile(vertexFile);
+    const std::string fragmentText = loadShaderFile(fragmentFile);
+    const char* vertexSource = vertexText.c_str();
+    const char* fragmentSource = fragmentText.c_str();
+    shaderSource(vertexShader, 1, &vertexSource, nullptr);
+    shaderSource(fragmentShader, 1, &fragmentSource, nullptr);
+    compileShader(vertexShader);
+    compileShader(fragmentShader);
+    const unsigned int program = createProgramObject();
+    attachObject(program, vertexShader);
+    attachObject(program, fragmentShader);
+    linkProgram(program);
+
+    Log::plain("OpenGLDrawer Shader InfoLog:");
+    Log::plain("----------------------------");
+    Log::plain(vertexFile + ":");
+    Log::plain(fragmentFile + ":");
+    // A broken shader file still gives a handle, but says why it is broken.
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(vertexShader, GL_COMPILE_STATUS, &compiled);
+    if (compiled != GL_TRUE) {
+        Log::plain("OpenGLDrawer: Could not compile " + vertexFile + ":");
+        printInfoLog(vertexShader, false);
+    }
+    glGetShaderiv(fragmentShader, GL_COMPILE_STATUS, &compiled);
+    if (compiled != GL_TRUE) {
+        Log::plain("OpenGLDrawer: Could not compile " + fragmentFile + ":");
+        printInfoLog(fragmentShader, false);
+    }
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (linked != GL_TRUE) {
+        Log::plain("OpenGLDrawer: Could not link " + vertexFile + " and " + fragmentFile + ":");
+        printInfoLog(program, true);
+    }
+
+    baseLocation = getUniformLocation(program, "base");
+    secondLocation = getUniformLocation(program, "second");
+    shaderParamLocation = getUniformLocation(program, "shaderParam");
+    return program;
+}
+
+void OpenGLDrawer::useShader(unsigned int program, float param) {
+    flush();
+    useProgramObject(program);
+    currentProgram = program;
+    // Setting a uniform with no program current is an OpenGL error.
+    if (program)
+        uniform1f(shaderParamLocation, param);
+}
+
+void OpenGLDrawer::useSecondImage(unsigned int image) {
+    flush();
+    secondImage = image;
+}
+
+void OpenGLDrawer::makeFrameBuffer() {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, frameBufferWidth, frameBufferHeight, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+
+    // The image is registered even without frame-buffer support, so the
+    // handles the drawer takes for itself stay the same everywhere.
+    if (frameBuffersAreSupported) {
+        GLuint name = 0;
+        glGenFramebuffersEXT(1, &name);
+        frameBuffer = name;
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer);
+        GLuint depth = 0;
+        glGenRenderbuffersEXT(1, &depth);
+        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth);
+        glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, frameBufferWidth,
+                                 frameBufferHeight);
+        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, depth);
+        glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, texture, 0);
+    }
+    frameBufferImage = findFreeHandle();
+    images[frameBufferImage] = Image{texture, frameBufferWidth, frameBufferHeight, 1.0f, 1.0f};
+    if (frameBuffersAreSupported) {
+        if (glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT)
+            Log::plain("Uh oh.");
+        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    if (frameBuffersAreSupported)
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+}
+
+void OpenGLDrawer::startFrameBufferDrawing() {
+    if (!frameBuffersAreSupported)
+        return;
+    flush();
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer);
+    glDrawBuffer(GL_COLOR_ATTACHMENT0_EXT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glViewport(0, 0, canvasWidth, canvasHeight);
+    gluOrtho2D(0, canvasWidth, canvasHeight, 0);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void OpenGLDrawer::endFrameBufferDrawing() {
+    if (!frameBuffersAreSupported)
+        return;
+    flush();
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    resetViewport();
+}
+
+// --- Text --------------------------------------------------------------------------
+
+void OpenGLDrawer::initFonts() {
+    unsigned char white[16 * 16 * 4];
+    std::memset(white, 255, sizeof white);
+    for (Image& glyph : glyphs) {
+        GLuint texture = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 16, 16, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glyph = Image{texture, 16, 16, 1.0f, 1.0f};
+    }
+}
+
+void OpenGLDrawer::loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int size) {
+    if (glyph < 0 || glyph >= NumGlyphs) {
+        delete[] pixels;
+        return;
+    }
+    flush();
+    // A picture that failed to decode arrives as null; it becomes a 1 x 1
+    // transparent glyph.
+    if (!pixels)
+        size = 0;
+    if (!isPowerOfTwo(size)) {
+        const unsigned int padded = powerOfTwo(size);
+        unsigned char* buffer = new unsigned char[padded * padded * 4]();
+        glyphPadding = static_cast<int>(padded - size);
+        const unsigned int rowBytes = size * 4;
+        for (unsigned int y = 0; y < size; ++y) {
+            unsigned char* target = buffer + y * padded * 4;
+            std::memcpy(target, pixels + y * rowBytes, rowBytes);
+            std::memset(target + rowBytes, pixels[y * rowBytes + rowBytes - 1], (padded - size) * 4);
+        }
+        delete[] pixels;
+        pixels = buffer;
+        size = padded;
+    }
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    const GLint filter = texInterp ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    if (glyphs[glyph].texture)
+        glDeleteTextures(1, &glyphs[glyph].texture);
+    glyphs[glyph] =
+        Image{texture, static_cast<unsigned short>(size), static_cast<unsigned short>(size), 1.0f, 1.0f};
+    delete[] pixels;
+}
+
+void OpenGLDrawer::drawText(const std::string& text, float x, float y, float size, float r, float g, float b,
+                            float a) {
+    flush();
+    // A padded glyph picture has blank columns on its right; the pen moves
+    // past the picture's own width only.
+    const float step = size - std::trunc(glyphPadding * (size / glyphs[GlyphA].width));
+    for (char c : text) {
+        const int glyph = glyphFor(c);
+        if (glyph >= 0) {
+            glBindTexture(GL_TEXTURE_2D, glyphs[glyph].texture);
+            glColor4f(r, g, b, a);
+            glBegin(GL_QUADS);
+            glTexCoord2f(0.0f, 0.0f);
+            glVertex2f(x, y);
+            glTexCoord2f(1.0f, 0.0f);
+            glVertex2f(x + size, y);
+            glTexCoord2f(1.0f, 1.0f);
+            glVertex2f(x + size, y + size);
+            glTexCoord2f(0.0f, 1.0f);
+            glVertex2f(x, y + size);
+            glEnd();
+            glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+            glBindTexture(GL_TEXTURE_2D, 0);
+        }
+        x += step;
+    }
+}
+
+unsigned int OpenGLDrawer::loadFont(const std::string& name, float size) {
+    flush();
+    OpenGLFont* font = new OpenGLFont(name, size);
+    if (!font->isLoaded()) {
+        delete font;
+        return 0;
+    }
+    fonts.push_back(font);
+    return static_cast<unsigned int>(fonts.size());
+}
+
+void OpenGLDrawer::drawText(const std::string& text, unsigned int font, float x, float y, float wrapWidth,
+                            float scale, float r, float g, float b, float a) {
+    if (font == 0) {
+        drawText(text, x, y, scale * 32.0f, r, g, b, a);
+        return;
+    }
+    if (font > fonts.size())
+        return;
+    flush();
+    fonts[font - 1]->draw(text, x, y, wrapWidth, scale, r, g, b, a);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+// The desktop size, asked before SDL starts and without opening a window: the
+// primary monitor of the X display (XRandR), the whole X screen when RandR
+// cannot say, and 1024 x 768 when there is no display to ask.
+class ScreenResolution {
+public:
+    static int getScreenWidth();
+    static int getScreenHeight();
+
+private:
+    struct Size {
+        int width;
+        int height;
+    };
+    static Size query();
+};

@@ -1,0 +1,183 @@
+// Times the play state's heaviest frame through the OpenGL drawer: three
+// full-screen pictures, 8 ghosts and the 96-entry grid of 8 strips 512 pixels
+// wide into the frame buffer, each grid entry and ghost through a
+// two-texture shader, then the frame buffer back to the window through the
+// post-processing shader. Prints milliseconds per frame, batched and not.
+//
+//   drawing_benchmark [frames [strip height]]
+//
+// Needs an X display. 300 frames by default; strips are 64 rows high, the
+// greatest the grid cuts (it averages 32).
+
+#include "OpenGLDrawer.h"
+
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+unsigned int makePicture(OpenGLDrawer& drawer, unsigned int width, unsigned int height, unsigned int seed) {
+    unsigned char* pixels = new unsigned char[width * height * 4];
+    unsigned int state = seed * 2654435761u + 1;
+    for (unsigned int i = 0; i < width * height * 4; ++i) {
+        state = state * 1664525u + 1013904223u;
+        pixels[i] = static_cast<unsigned char>(i % 4 == 3 ? 255 : state >> 24);
+    }
+    return drawer.loadImage(pixels, width, height);
+}
+
+std::string writeShader(const std::string& folder, const std::string& name, const char* text) {
+    const std::string path = folder + "/" + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+const char* vertexShader = "void main() {\n"
+                           "    gl_TexCoord[0] = gl_MultiTexCoord0;\n"
+                           "    gl_TexCoord[1] = gl_MultiTexCoord1;\n"
+                           "    gl_FrontColor = gl_Color;\n"
+                           "    gl_Position = ftransform();\n"
+                           "}\n";
+const char* featherShader = "uniform sampler2D base;\n"
+                            "uniform sampler2D second;\n"
+                            "uniform float shaderParam;\n"
+                            "void main() {\n"
+                            "    vec4 picture = texture2D(base, gl_TexCoord[0].st);\n"
+                            "    vec4 feather = texture2D(second, gl_TexCoord[1].st);\n"
+                            "    gl_FragColor = vec4(picture.rgb, picture.a * feather.r) * gl_Color;\n"
+                            "}\n";
+const char* postShader = "uniform sampler2D base;\n"
+                         "uniform sampler2D second;\n"
+                         "uniform float shaderParam;\n"
+                         "void main() {\n"
+                         "    vec2 uv = vec2(gl_TexCoord[0].s, 1.0 - gl_TexCoord[0].t);\n"
+                         "    vec4 noise = texture2D(second, gl_TexCoord[0].st * 4.0);\n"
+                         "    gl_FragColor = texture2D(base, uv) * (0.9 + 0.1 * noise.r) + shaderParam;\n"
+                         "}\n";
+
+struct Scene {
+    unsigned int background, portrait, lines, noise;
+    unsigned int news[12];
+    unsigned int feathers[4];
+    unsigned int feather, ghost, post;
+};
+
+int stripHeight = 64;
+
+void drawFrame(OpenGLDrawer& drawer, const Scene& scene, int frame) {
+    drawer.beginDrawing();
+    drawer.startFrameBufferDrawing();
+    drawer.drawImage(scene.background, 0, 0, 1280.0f / 1024.0f, 720.0f / 512.0f, 1, 1, 1, 1);
+    drawer.drawImage(scene.portrait, 0, 0, 1280.0f / 1024.0f, 720.0f / 512.0f, 1, 1, 1, 0.5f);
+    drawer.drawImage(scene.lines, 0, 0, 1280.0f / 1024.0f, 720.0f / 512.0f, 1, 1, 1, 0.3f);
+    for (int ghost = 0; ghost < 8; ++ghost) {
+        drawer.useSecondImage(scene.feathers[ghost % 4]);
+        drawer.useShader(scene.ghost, 0);
+        drawer.drawImage(scene.news[ghost], 100.0f + ghost * 120, 100, 1, 1, 1, 1, 1, 0.4f);
+        drawer.useShader(0, 0);
+        drawer.useSecondImage(0);
+    }
+    for (int entry = 0; entry < 96; ++entry) {
+        const float x = 53.0f + (entry % 12) * 107.0f;
+        const float y = 45.0f + (entry / 12) * 90.0f;
+        drawer.useSecondImage(scene.feathers[entry % 4]);
+        drawer.useShader(scene.feather, 0);
+        for (int strip = 0; strip < 8; ++strip) {
+            const float top = static_cast<float>(strip * stripHeight);
+            const float shift = static_cast<float>((entry * 37 + strip * 53 + frame) % 193 - 96);
+            drawer.drawSubImage(scene.news[(entry + frame / 40) % 12], x - 256 + shift, y - 256 + top, 0,
+                                top * 0.001953125f, 1, stripHeight * 0.001953125f, 1, 1, 1, 1, 1, 1);
+        }
+        drawer.useShader(0, 0);
+        drawer.useSecondImage(0);
+    }
+    drawer.setBlendMode(Drawer::Additive);
+    for (int copy = 0; copy < 3; ++copy)
+        drawer.drawImage(scene.news[copy], 200.0f + copy * 3, 300, 1.5f, 0.25f, copy == 0, copy == 1,
+                         copy == 2, 1);
+    drawer.setBlendMode(Drawer::Normal);
+    drawer.endFrameBufferDrawing();
+    drawer.useSecondImage(scene.noise);
+    drawer.useShader(scene.post, 0);
+    drawer.drawImage(drawer.getFrameBufferImage(), 0, 0, 1, 1, 1, 1, 1, 1);
+    drawer.useShader(0, 0);
+    drawer.useSecondImage(0);
+    drawer.endDrawing();
+}
+
+double millisecondsPerFrame(OpenGLDrawer& drawer, const Scene& scene, int frames) {
+    drawFrame(drawer, scene, 0); // warm-up: shader compilation in the driver, first uploads
+    const auto start = std::chrono::steady_clock::now();
+    for (int frame = 0; frame < frames; ++frame)
+        drawFrame(drawer, scene, frame);
+    delete[] drawer.getScreenPixels(); // waits for the last frame
+    const auto end = std::chrono::steady_clock::now();
+    return std::chrono::duration<double, std::milli>(end - start).count() / frames;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
+    if (argc > 2)
+        stripHeight = std::min(64, std::max(1, std::atoi(argv[2])));
+    setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "SDL_Init failed: %s\n", SDL_GetError());
+        return 1;
+    }
+    int status = 0;
+    {
+        OpenGLDrawer drawer(1280, 720);
+        if (!drawer.initialise(1280, 720, false, 0)) {
+            std::fprintf(stderr, "Could not open a window: %s\n", SDL_GetError());
+            SDL_Quit();
+            return 1;
+        }
+        if (!drawer.canSupport(Drawer::Shaders) || !drawer.canSupport(Drawer::FrameBuffer)) {
+            std::fprintf(stderr, "The driver offers no shaders or frame buffers\n");
+            status = 1;
+        } else {
+            char folder[] = "/tmp/lumenfall-benchmark.XXXXXX";
+            if (!mkdtemp(folder)) {
+                std::perror("mkdtemp");
+                return 1;
+            }
+            const std::string vertex = writeShader(folder, "feather.vert", vertexShader);
+            Scene scene{};
+            scene.background = makePicture(drawer, 1024, 512, 1);
+            scene.portrait = makePicture(drawer, 1024, 512, 2);
+            scene.lines = makePicture(drawer, 1024, 512, 3);
+            scene.noise = makePicture(drawer, 256, 256, 4);
+            for (unsigned int i = 0; i < 12; ++i)
+                scene.news[i] = makePicture(drawer, 512, 512, 10 + i);
+            for (unsigned int i = 0; i < 4; ++i)
+                scene.feathers[i] = makePicture(drawer, 512, 512, 30 + i);
+            scene.feather = drawer.loadShader(vertex, writeShader(folder, "feather.frag", featherShader));
+            scene.ghost = drawer.loadShader(vertex, writeShader(folder, "ghost.frag", featherShader));
+            scene.post = drawer.loadShader(vertex, writeShader(folder, "post.frag", postShader));
+
+            drawer.setBatching(false);
+            const double single = millisecondsPerFrame(drawer, scene, frames);
+            drawer.setBatching(true);
+            const double batched = millisecondsPerFrame(drawer, scene, frames);
+            std::printf("Strips %d rows high\n", stripHeight);
+            std::printf("One draw per call: %.1f ms per frame over %d frames\n", single, frames);
+            std::printf("Batched:           %.1f ms per frame over %d frames\n", batched, frames);
+            std::remove((std::string(folder) + "/feather.vert").c_str());
+            std::remove((std::string(folder) + "/feather.frag").c_str());
+            std::remove((std::string(folder) + "/ghost.frag").c_str());
+            std::remove((std::string(folder) + "/post.frag").c_str());
+            rmdir(folder);
+        }
+    }
+    SDL_Quit();
+    return status;
+}

@@ -2,17 +2,18 @@
 
 #include "Log.h"
 
-Thread::Thread() : handle(nullptr) {}
+Thread::Thread() : handle(nullptr), started(false) {}
 
 Thread::~Thread() {
     waitForThread();
 }
 
 void Thread::startThread(Thread* thread) {
-    if (handle) {
+    if (started) {
         return;
     }
     handle = SDL_CreateThread(&Thread::threadMethod, thread);
+    started = handle != nullptr;
     if (!handle) {
         Log::plain("Could not create thread.  Assuming this is a fatal error...");
     }

@@ -27,5 +27,6 @@ protected:
 private:
     static int threadMethod(void* data);
 
-    SDL_Thread* handle; // main thread only; null until started
+    SDL_Thread* handle; // main thread only; null until started and again once joined
+    bool started;       // main thread only; a thread is started at most once
 };

@@ -1,3 +1,5 @@
 #include "Application.h"
 
-int SDL_main(int, char**) { return 0; }
+int SDL_main(int, char**) {
+    return 0;
+}

@@ -4,4 +4,6 @@
 
 FatalError::FatalError(const std::string& message) : message(message) {}
 
-void FatalError::display() const { std::cout << message << std::endl; }
+void FatalError::display() const {
+    std::cout << message << std::endl;
+}

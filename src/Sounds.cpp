@@ -56,6 +56,9 @@ void Sounds::loadFile(const std::string& path, SoundFile* file) {
         Log::plain("vorbisfile: Could not find the length of file: " + path);
         return;
     }
+    // Straight after opening a chained file libvorbisfile stands at its last
+    // link until the first seek; start reading from the first.
+    ov_pcm_seek(&decoder, 0);
     file->data.assign(static_cast<size_t>(total), 0.0f);
     size_t stored = 0;
     while (stored < file->data.size()) {

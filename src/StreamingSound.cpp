@@ -122,6 +122,8 @@ bool StreamingSound::Sound::load(const std::string& path) {
 void StreamingSound::Sound::fillBuffer(int index) {
     float* out = &buffers[static_cast<size_t>(index) * BufferSize];
     // The decoder is normally where the last fill stopped; seek only when not.
+    // (Straight after opening a chained file libvorbisfile reports a position
+    // in its last link, so the first fill always seeks.)
     if (ov_pcm_tell(&decoder) != decodedCount) {
         ov_pcm_seek(&decoder, decodedCount);
     }

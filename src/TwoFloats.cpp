@@ -9,10 +9,18 @@ TwoFloats TwoFloats::normal() const {
     return TwoFloats();
 }
 
-TwoFloats operator+(float s, const TwoFloats& v) { return TwoFloats(s + v.x, s + v.y); }
+TwoFloats operator+(float s, const TwoFloats& v) {
+    return TwoFloats(s + v.x, s + v.y);
+}
 
-TwoFloats operator-(float s, const TwoFloats& v) { return TwoFloats(s - v.x, s - v.y); }
+TwoFloats operator-(float s, const TwoFloats& v) {
+    return TwoFloats(s - v.x, s - v.y);
+}
 
-TwoFloats operator*(float s, const TwoFloats& v) { return TwoFloats(s * v.x, s * v.y); }
+TwoFloats operator*(float s, const TwoFloats& v) {
+    return TwoFloats(s * v.x, s * v.y);
+}
 
-TwoFloats operator/(float s, const TwoFloats& v) { return TwoFloats(s / v.x, s / v.y); }
+TwoFloats operator/(float s, const TwoFloats& v) {
+    return TwoFloats(s / v.x, s / v.y);
+}

@@ -114,8 +114,8 @@ void write(const std::string& path, const std::vector<Channel>& channels) {
 void writeChained(const std::string& path, const std::vector<Channel>& first,
                   const std::vector<Channel>& second) {
     FILE* out = openForWriting(path);
-    encodeStream(out, first, 2001);
-    encodeStream(out, second, 2002);
+    encodeStream(out, first, 12345);
+    encodeStream(out, second, 54321);
     std::fclose(out);
 }
 
@@ -137,6 +137,9 @@ Channel decode(const std::string& path, int channel) {
     if (ov_fopen(path.c_str(), &file) != 0) {
         throw std::runtime_error("cannot decode " + path);
     }
+    // Straight after opening a chained file the decoder reports its last
+    // link until the first seek.
+    ov_pcm_seek(&file, 0);
     Channel samples;
     for (;;) {
         float** pcm = nullptr;

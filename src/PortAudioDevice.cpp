@@ -1,7 +1,34 @@
 #include "PortAudioDevice.h"
 
+#include "Log.h"
+#include "PortAudioCallback.h"
+
+namespace {
+
+const char* typeName(PaHostApiTypeId type) {
+    switch (type) {
+    case paDirectSound:
+        return "DirectSound";
+    case paASIO:
+        return "ASIO";
+    case paMME:
+        return "MME";
+    case paALSA:
+        return "ALSA";
+    case paJACK:
+        return "JACK";
+    case paOSS:
+        return "OSS";
+    default:
+        return "CoreAudio";
+    }
+}
+
+} // namespace
+
 PortAudioDevice::PortAudioDevice()
-    : callback(nullptr), inputChannels(0), outputChannels(2), sampleRate(44100.0), running(false) {}
+    : stream(nullptr), callback(nullptr), inputChannels(0), outputChannels(2), sampleRate(44100.0),
+      running(false), hostApi(paCoreAudio) {}
 
 PortAudioDevice::~PortAudioDevice() {
     stop();
@@ -21,13 +48,133 @@ void PortAudioDevice::setSamplerate(double rate) {
 }
 
 void PortAudioDevice::setAPI(const std::string& name) {
-    api = name;
+    if (name == "DirectSound") {
+        hostApi = paDirectSound;
+    } else if (name == "ASIO") {
+        hostApi = paASIO;
+    } else if (name == "MME") {
+        hostApi = paMME;
+    } else if (name == "ALSA") {
+        hostApi = paALSA;
+    } else if (name == "JACK") {
+        hostApi = paJACK;
+    } else if (name == "OSS") {
+        hostApi = paOSS;
+    } else {
+        hostApi = paCoreAudio;
+    }
+}
+
+PaHostApiIndex PortAudioDevice::findHostApi() const {
+    // Output-only and input-only streams need the matching default device.
+    auto usable = [this](PaHostApiIndex index) {
+        const PaHostApiInfo* info = index >= 0 ? Pa_GetHostApiInfo(index) : nullptr;
+        if (!info) {
+            return false;
+        }
+        if (outputChannels > 0) {
+            return info->defaultOutputDevice != paNoDevice;
+        }
+        return info->defaultInputDevice != paNoDevice;
+    };
+    PaHostApiIndex chosen = Pa_HostApiTypeIdToHostApiIndex(hostApi);
+    if (usable(chosen)) {
+        return chosen;
+    }
+    PaHostApiIndex fallback = Pa_GetDefaultHostApi();
+    if (!usable(fallback)) {
+        fallback = -1;
+        for (PaHostApiIndex i = 0; i < Pa_GetHostApiCount(); ++i) {
+            if (usable(i)) {
+                fallback = i;
+                break;
+            }
+        }
+    }
+    if (fallback >= 0) {
+        Log::plain(std::string("PortAudioDevice: host API ") + typeName(hostApi) +
+                   " is not available, using " + Pa_GetHostApiInfo(fallback)->name + ".");
+    }
+    return fallback;
 }
 
 bool PortAudioDevice::start() {
-    return false;
+    if (running) {
+        return false;
+    }
+    if (Pa_Initialize() != paNoError) {
+        Log::plain("PortAudioDevice Error: Could not initialise.");
+        return false;
+    }
+    PaHostApiIndex index = findHostApi();
+    if (index < 0) {
+        Log::plain("PortAudioDevice Error: Could not open stream.");
+        Pa_Terminate();
+        return false;
+    }
+    const PaHostApiInfo* info = Pa_GetHostApiInfo(index);
+
+    PaStreamParameters input;
+    input.device = info->defaultInputDevice;
+    input.channelCount = inputChannels;
+    input.sampleFormat = paFloat32;
+    input.suggestedLatency = 0.0;
+    input.hostApiSpecificStreamInfo = nullptr;
+    PaStreamParameters output;
+    output.device = info->defaultOutputDevice;
+    output.channelCount = outputChannels;
+    output.sampleFormat = paFloat32;
+    output.suggestedLatency = 0.0;
+    output.hostApiSpecificStreamInfo = nullptr;
+
+    if (Pa_IsFormatSupported(nullptr, &output, sampleRate) == paInvalidSampleRate) {
+        Log::plain("44100Hz samplerate not supported, using 48000Hz.");
+        sampleRate = 48000.0;
+        if (Pa_IsFormatSupported(nullptr, &output, sampleRate) == paInvalidSampleRate) {
+            Log::plain("48000Hz not supported either?");
+        }
+    }
+
+    PaError error = Pa_OpenStream(
+        &stream, inputChannels >= 1 ? &input : nullptr, outputChannels >= 1 ? &output : nullptr, sampleRate,
+        paFramesPerBufferUnspecified, paNoFlag, &PortAudioDevice::portAudioCallback, callback);
+    if (error != paNoError) {
+        Log::plain("PortAudioDevice Error: Could not open stream.");
+        stream = nullptr;
+        Pa_Terminate();
+        return false;
+    }
+    if (Pa_StartStream(stream) != paNoError) {
+        Log::plain("PortAudioDevice Error: Could not start stream.");
+        Pa_CloseStream(stream);
+        stream = nullptr;
+        Pa_Terminate();
+        return false;
+    }
+    usedApiName = info->name;
+    running = true;
+    return true;
 }
 
 void PortAudioDevice::stop() {
+    if (!running) {
+        return;
+    }
+    Pa_StopStream(stream);
+    Pa_CloseStream(stream);
+    stream = nullptr;
+    Pa_Terminate();
     running = false;
+}
+
+// Runs on PortAudio's audio thread; passes the block on and never ends the stream.
+int PortAudioDevice::portAudioCallback(const void* input, void* output, unsigned long frameCount,
+                                       const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags,
+                                       void* userData) {
+    if (userData) {
+        static_cast<PortAudioCallback*>(userData)->getAudio(
+            const_cast<float*>(static_cast<const float*>(input)), static_cast<float*>(output),
+            static_cast<int>(frameCount));
+    }
+    return paContinue;
 }

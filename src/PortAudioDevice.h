@@ -1,29 +1,56 @@
 #pragma once
 
+#include <portaudio.h>
 #include <string>
 
 class PortAudioCallback;
 
-// The audio output stream. Until the real device is built this one keeps its
-// settings and reports that it cannot start, so the game runs silent.
+// One PortAudio stream on the default devices of a chosen host API. The
+// callback object is called from PortAudio's audio thread for every block;
+// start and stop are for the main thread.
 class PortAudioDevice {
 public:
     PortAudioDevice();
     ~PortAudioDevice();
 
+    PortAudioDevice(const PortAudioDevice&) = delete;
+    PortAudioDevice& operator=(const PortAudioDevice&) = delete;
+
+    // Takes effect at the next start; the object must outlive the stream.
     void setCallback(PortAudioCallback* callback);
     void setNumChannels(int inputs, int outputs);
     void setSamplerate(double rate);
+    // "DirectSound", "ASIO", "MME", "ALSA", "JACK", "OSS"; any other text
+    // (exact case) means "CoreAudio". A host API this build lacks, or one
+    // without a default output device, falls back at start.
     void setAPI(const std::string& name);
-    // Opens and starts the stream; true on success.
+    // Opens and starts the stream; true on success, false when already
+    // running or when it failed (with a line on standard output).
     bool start();
+    // Stops and closes the stream and releases PortAudio; once only.
     void stop();
 
+    bool isRunning() const { return running; }
+    // The rate asked of the stream: 48000 after the fallback.
+    double getSamplerate() const { return sampleRate; }
+    PaHostApiTypeId getHostApi() const { return hostApi; }
+    // The name of the host API the running stream uses.
+    const std::string& getHostApiName() const { return usedApiName; }
+
+    static int portAudioCallback(const void* input, void* output, unsigned long frameCount,
+                                 const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags statusFlags,
+                                 void* userData);
+
 private:
-    PortAudioCallback* callback;
-    int inputChannels;
-    int outputChannels;
-    double sampleRate;
-    bool running;
-    std::string api;
+    // The host API to use: the chosen one, else the fallbacks; -1 for none.
+    PaHostApiIndex findHostApi() const;
+
+    PaStream* stream;            // main thread; valid while running
+    PortAudioCallback* callback; // not owned; called on the audio thread
+    int inputChannels;           // 0 opens no input
+    int outputChannels;          // 0 opens no output
+    double sampleRate;           // frames per second
+    bool running;                // main thread
+    PaHostApiTypeId hostApi;     // chosen by setAPI
+    std::string usedApiName;     // main thread; set by start
 };

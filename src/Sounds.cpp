@@ -1,0 +1,131 @@
+#include "Sounds.h"
+
+#include "Log.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits.h>
+#include <unistd.h>
+#include <vorbis/vorbisfile.h>
+
+namespace {
+
+// The folder "data" beside the executable.
+std::string dataFolder() {
+    char exe[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+    std::string path = length > 0 ? std::string(exe, static_cast<size_t>(length)) : std::string();
+    return path.substr(0, path.find_last_of('/') + 1) + "data";
+}
+
+} // namespace
+
+Sounds* Sounds::getInstance() {
+    static Sounds instance(dataFolder() + "/otherSounds");
+    return &instance;
+}
+
+Sounds::Sounds(const std::string& folder) : playingCount(0) {
+    loadFile(folder + "/finalSpeech.ogg", &files[FinalSpeech]);
+    loadFile(folder + "/finalSpeech-forward.ogg", &files[FinalSpeechForward]);
+}
+
+void Sounds::loadFile(const std::string& path, SoundFile* file) {
+    FILE* handle = std::fopen(path.c_str(), "rb");
+    if (!handle) {
+        Log::plain("vorbisfile: fopen could not open file: " + path);
+        return;
+    }
+    OggVorbis_File decoder;
+    if (ov_open(handle, &decoder, nullptr, 0) < 0) {
+        std::fclose(handle);
+        Log::plain("vorbisfile: Could not open file: " + path);
+        return;
+    }
+    if (ov_streams(&decoder) <= 0) {
+        ov_clear(&decoder);
+        Log::plain("vorbisfile: There are no streams in this file?");
+        return;
+    }
+    Log::plain("vorbisfile: Loaded file: " + path);
+    // ov_pcm_total fails (negative) on a stream it cannot measure; such a
+    // recording stays empty rather than sizing an array from an error code.
+    ogg_int64_t total = ov_pcm_total(&decoder, 0);
+    if (total < 0) {
+        ov_clear(&decoder);
+        Log::plain("vorbisfile: Could not find the length of file: " + path);
+        return;
+    }
+    // Straight after opening a chained file libvorbisfile stands at its last
+    // link until the first seek; start reading from the first.
+    ov_pcm_seek(&decoder, 0);
+    file->data.assign(static_cast<size_t>(total), 0.0f);
+    size_t stored = 0;
+    while (stored < file->data.size()) {
+        float** pcm = nullptr;
+        int bitstream = 0;
+        int wanted = static_cast<int>(std::min<size_t>(file->data.size() - stored, INT_MAX));
+        long n = ov_read_float(&decoder, &pcm, wanted, &bitstream);
+        if (n == 0) {
+            break;
+        }
+        if (n < 0) {
+            continue; // a gap in the data: nothing to store
+        }
+        for (long i = 0; i < n; ++i) {
+            file->data[stored++] = pcm[0][i];
+        }
+    }
+    // A file that ends early keeps only the samples it gave.
+    file->data.resize(stored);
+    ov_clear(&decoder);
+}
+
+void Sounds::playSound(SoundType type) {
+    for (Voice& voice : voices) {
+        if (!voice.playing.load(std::memory_order_acquire)) {
+            voice.data = files[type].data.data();
+            voice.size = static_cast<unsigned int>(files[type].data.size());
+            voice.position = 0;
+            // Counted before it is published, so the audio thread never
+            // finishes a voice the count does not include yet.
+            playingCount.fetch_add(1, std::memory_order_acq_rel);
+            voice.playing.store(true, std::memory_order_release);
+            return;
+        }
+    }
+}
+
+// Runs inside the audio callback: no allocation, no I/O, no locks, no logging.
+void Sounds::getAudio(float* buffer, int frames) {
+    int count = playingCount.load(std::memory_order_acquire);
+    if (count <= 0) {
+        return;
+    }
+    int handled = 0;
+    for (Voice& voice : voices) {
+        if (handled >= count) {
+            break;
+        }
+        if (!voice.playing.load(std::memory_order_acquire)) {
+            continue;
+        }
+        ++handled;
+        unsigned int position = voice.position;
+        const float* data = voice.data;
+        unsigned int size = voice.size;
+        unsigned int remaining = size - position;
+        int n = remaining < static_cast<unsigned int>(frames) ? static_cast<int>(remaining) : frames;
+        for (int i = 0; i < n; ++i) {
+            float x = data[position + static_cast<unsigned int>(i)];
+            buffer[2 * i] += x;
+            buffer[2 * i + 1] += x;
+        }
+        position += static_cast<unsigned int>(n);
+        voice.position = position;
+        if (position >= size) {
+            playingCount.fetch_sub(1, std::memory_order_acq_rel);
+            voice.playing.store(false, std::memory_order_release);
+        }
+    }
+}

@@ -1,0 +1,302 @@
+#include "StreamingSound.h"
+
+#include "FatalCheck.h"
+#include "Log.h"
+#include "Random.h"
+#include "ScopedLock.h"
+
+#include <SDL_timer.h>
+#include <algorithm>
+#include <cmath>
+#include <dirent.h>
+#include <limits.h>
+#include <unistd.h>
+
+namespace {
+
+// The folder "data" beside the executable.
+std::string dataFolder() {
+    char exe[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+    std::string path = length > 0 ? std::string(exe, static_cast<size_t>(length)) : std::string();
+    return path.substr(0, path.find_last_of('/') + 1) + "data";
+}
+
+// Every entry of the folder but the hidden ones, in name order.
+std::vector<std::string> listFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') {
+                names.push_back(entry->d_name);
+            }
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    for (std::string& name : names) {
+        name = folder + "/" + name;
+    }
+    return names;
+}
+
+const float TwoPi = 6.283185f;
+const float EnvelopeStep = 0.00001f; // 100000 samples from silence to full
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// One slot
+
+StreamingSound::Sound::Sound()
+    : active(false), envelope(0.0f), keepPlaying(true), level(0.0f), fileOpen(false), decoder(),
+      decodedCount(0), buffers(NumBuffers * BufferSize, 0.0f), currentBuffer(0), readPos(0) {
+    panPhase = (Random::next() + 1.0f) * 0.5f * TwoPi;
+    panSpeed = (Random::next() + 1.0f) * 0.5f * 0.01f + 0.01f;
+    for (std::atomic<bool>& flag : needsRefill) {
+        flag.store(false, std::memory_order_relaxed);
+    }
+}
+
+StreamingSound::Sound::~Sound() {
+    closeFile();
+}
+
+void StreamingSound::Sound::closeFile() {
+    if (fileOpen) {
+        ov_clear(&decoder);
+        fileOpen = false;
+    }
+}
+
+float StreamingSound::Sound::getPan() const {
+    return std::sin(panPhase) * 0.5f + 0.5f;
+}
+
+bool StreamingSound::Sound::load(const std::string& path) {
+    // The streaming thread may still be refilling this slot from before the
+    // audio thread let it go; the lock waits for that refill to finish.
+    ScopedLock hold(decoderLock);
+    closeFile();
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        Log::plain("vorbisfile: fopen could not open file: " + path);
+        return false;
+    }
+    if (ov_open(file, &decoder, nullptr, 0) < 0) {
+        // On failure the decoder does not take the file.
+        std::fclose(file);
+        Log::plain("vorbisfile: Could not open file: " + path);
+        return false;
+    }
+    if (ov_streams(&decoder) <= 0) {
+        ov_clear(&decoder);
+        Log::plain("vorbisfile: There are no streams in this file?");
+        return false;
+    }
+    Log::plain("vorbisfile: Loaded file: " + path);
+    // Playback takes channel 0 of any file, so only a stream without channels
+    // is refused.
+    vorbis_info* info = ov_info(&decoder, 0);
+    if (!info || info->channels < 1) {
+        ov_clear(&decoder);
+        Log::plain("vorbisfile: " + path + " is mono, so ignoring.");
+        return false;
+    }
+    fileOpen = true;
+    decodedCount = 0;
+    for (int i = 0; i < NumBuffers; ++i) {
+        fillBuffer(i);
+        needsRefill[i].store(false, std::memory_order_release);
+    }
+    currentBuffer = 0;
+    readPos = 0;
+    envelope = 0.0f;
+    // A file shorter than three buffers starts its fade-out at the next
+    // refill, which reaches its end again.
+    keepPlaying.store(true, std::memory_order_release);
+    active.store(true, std::memory_order_release);
+    return true;
+}
+
+void StreamingSound::Sound::fillBuffer(int index) {
+    float* out = &buffers[static_cast<size_t>(index) * BufferSize];
+    // The decoder is normally where the last fill stopped; seek only when not.
+    // (Straight after opening a chained file libvorbisfile reports a position
+    // in its last link, so the first fill always seeks.)
+    if (ov_pcm_tell(&decoder) != decodedCount) {
+        ov_pcm_seek(&decoder, decodedCount);
+    }
+    int stored = 0;
+    bool rewound = false;
+    int storedSinceRewind = 0;
+    while (stored < BufferSize) {
+        float** pcm = nullptr;
+        int bitstream = 0;
+        long n = ov_read_float(&decoder, &pcm, BufferSize - stored, &bitstream);
+        if (n <= 0 || bitstream > 0) {
+            // The end of the first logical stream, or a decoding error that
+            // counts as one: start the fade-out and go on from the start.
+            if (rewound && storedSinceRewind == 0) {
+                // Nothing at all to decode: silence rather than looping for ever.
+                std::fill(out + stored, out + BufferSize, 0.0f);
+                break;
+            }
+            decodedCount = 0;
+            ov_pcm_seek(&decoder, 0);
+            keepPlaying.store(false, std::memory_order_release);
+            rewound = true;
+            storedSinceRewind = 0;
+            continue;
+        }
+        std::copy(pcm[0], pcm[0] + n, out + stored);
+        stored += static_cast<int>(n);
+        storedSinceRewind += static_cast<int>(n);
+        decodedCount += static_cast<int>(n);
+    }
+}
+
+void StreamingSound::Sound::updateBuffers() {
+    ScopedLock hold(decoderLock);
+    if (!fileOpen) {
+        return;
+    }
+    for (int i = 0; i < NumBuffers; ++i) {
+        if (needsRefill[i].load(std::memory_order_acquire)) {
+            fillBuffer(i);
+            needsRefill[i].store(false, std::memory_order_release);
+        }
+    }
+}
+
+// Runs inside the audio callback: no allocation, no I/O, no locks, no logging.
+void StreamingSound::Sound::getAudio(float* buffer, int frames) {
+    panPhase += panSpeed;
+    if (panPhase > TwoPi) {
+        panPhase -= TwoPi;
+    }
+    float pan = std::sin(panPhase) * 0.5f + 0.5f;
+    float leftPan = 1.0f - pan;
+    float gain = level.load(std::memory_order_acquire);
+    bool keep = keepPlaying.load(std::memory_order_acquire);
+    float env = envelope;
+    int i = 0;
+    while (i < frames) {
+        int run = std::min(frames - i, BufferSize - readPos);
+        // A buffer the streaming thread has not refilled yet is being written
+        // now: play silence for it rather than read it or wait.
+        bool ready = !needsRefill[currentBuffer].load(std::memory_order_acquire);
+        const float* in = &buffers[static_cast<size_t>(currentBuffer) * BufferSize + readPos];
+        float* out = buffer + 2 * i;
+        for (int j = 0; j < run; ++j) {
+            float x = ready ? in[j] : 0.0f;
+            out[2 * j] += x * env * leftPan * gain;
+            out[2 * j + 1] += x * env * pan * gain;
+            if (env < 1.0f && keep) {
+                env += EnvelopeStep;
+            } else if (env > 0.0f && !keep) {
+                env -= EnvelopeStep;
+            }
+        }
+        i += run;
+        readPos += run;
+        if (readPos == BufferSize) {
+            needsRefill[currentBuffer].store(true, std::memory_order_release);
+            currentBuffer = (currentBuffer + 1) % NumBuffers;
+            readPos = 0;
+        }
+    }
+    envelope = env;
+    if (env <= 0.0f && !keep) {
+        active.store(false, std::memory_order_release);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The set of slots
+
+StreamingSound::StreamingSound() : StreamingSound(dataFolder() + "/sounds") {}
+
+StreamingSound::StreamingSound(const std::string& soundsFolder, bool withThread)
+    : paths(listFolder(soundsFolder)), quit(false), fade(1.0f), triggeredCount(0), triggerCountdown(0) {
+    if (withThread) {
+        startThread(this);
+    }
+}
+
+StreamingSound::~StreamingSound() {
+    quit.store(true, std::memory_order_release);
+    // The slots must outlive the thread that refills them.
+    waitForThread();
+}
+
+bool StreamingSound::run() {
+    while (!quit.load(std::memory_order_acquire)) {
+        refillBuffers();
+        SDL_Delay(62);
+    }
+    return true;
+}
+
+void StreamingSound::refillBuffers() {
+    for (Sound& sound : sounds) {
+        if (sound.isActive()) {
+            sound.updateBuffers();
+        }
+    }
+}
+
+void StreamingSound::update(float level0, float level1, float level2) {
+    if (triggeredCount <= 23) {
+        --triggerCountdown;
+        if (triggerCountdown <= 0) {
+            triggerSound();
+            ++triggeredCount;
+            triggerCountdown = 2;
+        }
+    } else {
+        for (Sound& sound : sounds) {
+            if (!sound.isActive()) {
+                triggerSound();
+            }
+        }
+    }
+    for (int i = 0; i < NumSounds; ++i) {
+        float level = i < 8 ? level0 : (i < 16 ? level1 : level2);
+        sounds[i].setLevel(1.0f - level);
+    }
+}
+
+unsigned int StreamingSound::triggerSound() {
+    FATAL_CHECK(paths.size() > 0);
+    for (int i = 0; i < NumSounds; ++i) {
+        if (!sounds[i].isActive()) {
+            float r = Random::next();
+            int index = static_cast<int>((r + 1.0f) * 0.5f * static_cast<float>(paths.size()) * 0.999999f);
+            sounds[i].load(paths[static_cast<size_t>(index)]);
+            return static_cast<unsigned int>(i + 1);
+        }
+    }
+    return 0;
+}
+
+void StreamingSound::stopSound(unsigned int number) {
+    if (number >= 1 && number <= NumSounds && sounds[number - 1].isActive()) {
+        sounds[number - 1].stopPlaying();
+    }
+}
+
+// Runs inside the audio callback: no allocation, no I/O, no locks, no logging.
+void StreamingSound::getAudio(float* buffer, int frames) {
+    for (Sound& sound : sounds) {
+        if (sound.isActive()) {
+            sound.getAudio(buffer, frames);
+        }
+    }
+    float f = fade.load(std::memory_order_acquire);
+    float g = f / ((f - 1.0f) * -0.33333337f + f) * 0.33333334f;
+    for (int i = 0; i < 2 * frames; ++i) {
+        float x = g * buffer[i];
+        buffer[i] = std::tanh(2.0f * x) * 0.99f;
+    }
+}

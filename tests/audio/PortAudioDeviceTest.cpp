@@ -1,0 +1,173 @@
+#include "PortAudioDevice.h"
+#include "JackRecorder.h"
+#include "JackServer.h"
+#include "OggFiles.h"
+#include "PortAudioCallback.h"
+#include "Sounds.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL_timer.h>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The application's part of the callback: clear the block, add the effects.
+class EffectsCallback : public PortAudioCallback {
+public:
+    explicit EffectsCallback(Sounds* sounds) : sounds(sounds) {}
+    void getAudio(float*, float* output, int frames) override {
+        std::memset(output, 0, sizeof(float) * 2 * static_cast<size_t>(frames));
+        if (sounds) {
+            sounds->getAudio(output, frames);
+        }
+        framesPlayed.fetch_add(frames, std::memory_order_relaxed);
+    }
+
+    Sounds* sounds;
+    std::atomic<long> framesPlayed{0};
+};
+
+bool hasJack() {
+    return std::getenv("JACK_DEFAULT_SERVER") != nullptr;
+}
+
+} // namespace
+
+TEST(PortAudioDevice, ApiNamesAreExactAndCaseSensitive) {
+    struct Case {
+        const char* name;
+        PaHostApiTypeId type;
+    } cases[] = {{"DirectSound", paDirectSound},
+                 {"ASIO", paASIO},
+                 {"MME", paMME},
+                 {"ALSA", paALSA},
+                 {"JACK", paJACK},
+                 {"OSS", paOSS},
+                 {"CoreAudio", paCoreAudio},
+                 {"jack", paCoreAudio},
+                 {"coreaudio", paCoreAudio},
+                 {"", paCoreAudio}};
+    for (const Case& c : cases) {
+        PortAudioDevice device;
+        device.setAPI("JACK");
+        device.setAPI(c.name);
+        EXPECT_EQ(device.getHostApi(), c.type) << '"' << c.name << '"';
+    }
+}
+
+TEST(PortAudioDevice, PlaysEffectsToTheServerSampleForSample) {
+    ASSERT_TRUE(hasJack()) << "needs the harness's JACK server";
+    std::string folder = OggFiles::makeFolder("lumenfall-device");
+    OggFiles::write(folder + "/finalSpeech.ogg", {OggFiles::sine(8000, 523.0, 0.5f)});
+    std::vector<float> expected = OggFiles::decode(folder + "/finalSpeech.ogg", 0);
+    Sounds sounds(folder);
+    EffectsCallback callback(&sounds);
+
+    PortAudioDevice device;
+    device.setCallback(&callback);
+    device.setNumChannels(0, 2);
+    device.setSamplerate(44100.0);
+    device.setAPI("JACK");
+    ASSERT_TRUE(device.start());
+    EXPECT_FALSE(device.start());
+    EXPECT_TRUE(device.isRunning());
+
+    JackRecorder recorder(44100);
+    ASSERT_TRUE(recorder.isOpen());
+    ASSERT_TRUE(recorder.connect("^PortAudio.*:out_"));
+    recorder.start();
+    SDL_Delay(100);
+    sounds.playSound(Sounds::FinalSpeech);
+    SDL_Delay(500);
+    recorder.stop();
+
+    const std::vector<float>& left = recorder.getLeft();
+    const std::vector<float>& right = recorder.getRight();
+    size_t frames = recorder.getFrames();
+    size_t onset = 0;
+    while (onset < frames && left[onset] == 0.0f) {
+        ++onset;
+    }
+    size_t firstSound = 0;
+    while (expected[firstSound] == 0.0f) {
+        ++firstSound;
+    }
+    ASSERT_GE(onset, firstSound);
+    onset -= firstSound;
+    ASSERT_LE(onset + expected.size(), frames) << "the recording ends before the effect";
+    for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(left[onset + i], expected[i]) << "sample " << i;
+        ASSERT_EQ(right[onset + i], expected[i]) << "sample " << i;
+    }
+    for (size_t i = onset + expected.size(); i < frames; ++i) {
+        ASSERT_EQ(left[i], 0.0f) << "after the effect, frame " << i;
+    }
+
+    device.stop();
+    EXPECT_FALSE(device.isRunning());
+    long played = callback.framesPlayed.load();
+    device.stop();
+    SDL_Delay(50);
+    EXPECT_EQ(callback.framesPlayed.load(), played);
+    // Stopped cleanly, it starts again.
+    EXPECT_TRUE(device.start());
+    device.stop();
+    OggFiles::removeFolder(folder);
+}
+
+TEST(PortAudioDevice, AbsentOrDeviceLessApiFallsBackToOneWithAnOutput) {
+    ASSERT_TRUE(hasJack()) << "needs the harness's JACK server";
+    // This PortAudio has no CoreAudio; its ALSA and OSS find no device here.
+    for (const char* name : {"CoreAudio", "ALSA"}) {
+        EffectsCallback callback(nullptr);
+        PortAudioDevice device;
+        device.setCallback(&callback);
+        device.setAPI(name);
+        testing::internal::CaptureStdout();
+        bool started = device.start();
+        std::string log = testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(started) << name;
+        EXPECT_EQ(log, std::string("PortAudioDevice: host API ") + name +
+                           " is not available, using JACK Audio Connection Kit.\n");
+        SDL_Delay(100);
+        EXPECT_GT(callback.framesPlayed.load(), 0);
+        device.stop();
+    }
+}
+
+TEST(PortAudioDevice, Runs48000HzWhenTheServerRefuses44100) {
+    JackServer server(48000);
+    ASSERT_TRUE(server.isReady());
+    const char* previous = std::getenv("JACK_DEFAULT_SERVER");
+    std::string saved = previous ? previous : "";
+    setenv("JACK_DEFAULT_SERVER", server.getName().c_str(), 1);
+
+    EffectsCallback callback(nullptr);
+    PortAudioDevice device;
+    device.setCallback(&callback);
+    device.setAPI("JACK");
+    testing::internal::CaptureStdout();
+    bool started = device.start();
+    std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(started);
+    EXPECT_EQ(log, "44100Hz samplerate not supported, using 48000Hz.\n");
+    EXPECT_EQ(device.getSamplerate(), 48000.0);
+    // The dummy back-end runs in real time: about 48000 frames a second.
+    SDL_Delay(200);
+    long before = callback.framesPlayed.load();
+    Uint32 start = SDL_GetTicks();
+    SDL_Delay(1000);
+    long frames = callback.framesPlayed.load() - before;
+    double seconds = (SDL_GetTicks() - start) / 1000.0;
+    EXPECT_NEAR(frames / seconds, 48000.0, 48000.0 * 0.1);
+    device.stop();
+
+    if (previous) {
+        setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
+    } else {
+        unsetenv("JACK_DEFAULT_SERVER");
+    }
+}

@@ -3,12 +3,17 @@
 #include "ConfigLoader.h"
 #include "FatalError.h"
 #include "FilePath.h"
+#include "Fonts.h"
+#include "GamePlay.h"
 #include "GameState.h"
+#include "ImageLoader.h"
 #include "Log.h"
 #include "NoteScreen.h"
 #include "OpenGLDrawer.h"
 #include "ScreenResolution.h"
+#include "Sounds.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
@@ -31,6 +36,15 @@ int SDL_main(int argc, char** argv) {
 }
 
 namespace {
+
+// Set by SIGTERM and SIGINT. SDL turns these signals into its quit event, but
+// a quit event that arrives while the window is still being set up can be
+// lost; this flag is seen by the event loop whenever the signal came.
+volatile sig_atomic_t quitSignalled = 0;
+
+void onQuitSignal(int) {
+    quitSignalled = 1;
+}
 
 // Reads an integer at the start of word the way a stream extraction does;
 // on failure the previous value stays. Each word is read on its own, so a
@@ -150,6 +164,11 @@ Application::Application(const std::vector<std::string>& words)
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0)
         throw FatalError(std::string("Could not initialise SDL: ") + SDL_GetError());
     LOG_DEBUG("Application: SDL Initialised");
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
     SDL_WM_SetCaption("Lumenfall", nullptr);
     LOG_DEBUG("Application: Window name set");
 
@@ -217,6 +236,9 @@ Application::Application(const std::vector<std::string>& words)
     audioDevice.setSamplerate(44100.0);
     audioDevice.setAPI(audioApi);
     if (!noSound) {
+        // The effects decode their recordings here, on the main thread, so
+        // that the first audio callbacks do no file work.
+        Sounds::getInstance();
         audioRunning = audioDevice.start();
         if (audioRunning)
             LOG_DEBUG("Application: Audio started.");
@@ -250,7 +272,49 @@ void Application::initKeyManager() {
     keyManager.addKeypress("Action", KeyManager::KeySpace);
 }
 
-void Application::loadGlyphs() {}
+void Application::loadGlyphs() {
+    // The built-in glyph pictures, in the order of Drawer::Glyph; the
+    // underscore keeps its placeholder.
+    static const unsigned char* const pictures[] = {
+        Fonts::fonta_png,       Fonts::fontb_png,        Fonts::fontc_png,    Fonts::fontd_png,
+        Fonts::fonte_png,       Fonts::fontf_png,        Fonts::fontg_png,    Fonts::fonth_png,
+        Fonts::fonti_png,       Fonts::fontj_png,        Fonts::fontk_png,    Fonts::fontl_png,
+        Fonts::fontm_png,       Fonts::fontn_png,        Fonts::fonto_png,    Fonts::fontp_png,
+        Fonts::fontq_png,       Fonts::fontr_png,        Fonts::fonts_png,    Fonts::fontt_png,
+        Fonts::fontu_png,       Fonts::fontv_png,        Fonts::fontw_png,    Fonts::fontx_png,
+        Fonts::fonty_png,       Fonts::fontz_png,        Fonts::font0_png,    Fonts::font1_png,
+        Fonts::font2_png,       Fonts::font3_png,        Fonts::font4_png,    Fonts::font5_png,
+        Fonts::font6_png,       Fonts::font7_png,        Fonts::font8_png,    Fonts::font9_png,
+        Fonts::fontperiod_png,  Fonts::fontcomma_png,    Fonts::fontplus_png, Fonts::fontminus_png,
+        Fonts::fontexclaim_png, Fonts::fontquestion_png, Fonts::fontcolon_png};
+    static const unsigned int sizes[] = {
+        Fonts::fonta_png_size,      Fonts::fontb_png_size,       Fonts::fontc_png_size,
+        Fonts::fontd_png_size,      Fonts::fonte_png_size,       Fonts::fontf_png_size,
+        Fonts::fontg_png_size,      Fonts::fonth_png_size,       Fonts::fonti_png_size,
+        Fonts::fontj_png_size,      Fonts::fontk_png_size,       Fonts::fontl_png_size,
+        Fonts::fontm_png_size,      Fonts::fontn_png_size,       Fonts::fonto_png_size,
+        Fonts::fontp_png_size,      Fonts::fontq_png_size,       Fonts::fontr_png_size,
+        Fonts::fonts_png_size,      Fonts::fontt_png_size,       Fonts::fontu_png_size,
+        Fonts::fontv_png_size,      Fonts::fontw_png_size,       Fonts::fontx_png_size,
+        Fonts::fonty_png_size,      Fonts::fontz_png_size,       Fonts::font0_png_size,
+        Fonts::font1_png_size,      Fonts::font2_png_size,       Fonts::font3_png_size,
+        Fonts::font4_png_size,      Fonts::font5_png_size,       Fonts::font6_png_size,
+        Fonts::font7_png_size,      Fonts::font8_png_size,       Fonts::font9_png_size,
+        Fonts::fontperiod_png_size, Fonts::fontcomma_png_size,   Fonts::fontplus_png_size,
+        Fonts::fontminus_png_size,  Fonts::fontexclaim_png_size, Fonts::fontquestion_png_size,
+        Fonts::fontcolon_png_size};
+    static_assert(sizeof(pictures) / sizeof(pictures[0]) == Drawer::GlyphUnderscore, "one picture per glyph");
+    loadGlyphs(drawer, pictures, sizes, Drawer::GlyphUnderscore);
+}
+
+void Application::loadGlyphs(Drawer* target, const unsigned char* const* pictures, const unsigned int* sizes,
+                             int count) {
+    ImageLoader loader;
+    for (int glyph = 0; glyph < count; ++glyph) {
+        ImageData image = loader.loadImage(reinterpret_cast<const char*>(pictures[glyph]), sizes[glyph]);
+        target->loadGlyph(static_cast<Drawer::Glyph>(glyph), image.pixels, image.width);
+    }
+}
 
 Uint32 Application::pacingDelay(Uint32 elapsed) {
     return elapsed <= 29 ? 30 - elapsed : 0;
@@ -354,6 +418,8 @@ void Application::eventLoop() {
                 break;
             }
         }
+        if (quitSignalled)
+            quitRequested = true;
         if (quitRequested)
             return;
 
@@ -390,7 +456,10 @@ void Application::nextState(std::string newState, std::string info) {
 
     GameState* created = nullptr;
     GameState* previous = getCurrentState();
-    if (newState == "NoteScreen") {
+    if (newState == "GamePlay") {
+        oldState = previous;
+        created = new GamePlay(this);
+    } else if (newState == "NoteScreen") {
         oldState = previous;
         created = new NoteScreen(this);
     } else {
@@ -467,6 +536,7 @@ void Application::joyUp(int joystick, int button) {
 void Application::getAudio(float*, float* output, int frames) {
     for (int i = 0; i < frames * 2; ++i)
         output[i] = 0.0f;
+    Sounds::getInstance()->getAudio(output, frames);
     if (GameState* state = currentState.load(std::memory_order_acquire))
         state->getAudio(output, frames);
     // Cleared last: from here on no callback uses the state that was current

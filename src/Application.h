@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class Drawer;
 class GameState;
 class OpenGLDrawer;
 
@@ -60,8 +61,11 @@ public:
     void getAudio(float* input, float* output, int frames) override;
 
     bool getNoMusic() const { return noMusic; }
+    bool isQuitRequested() const { return quitRequested; }
     GameState* getCurrentState() const { return currentState.load(std::memory_order_acquire); }
     bool hasPendingOldState() const { return oldState != nullptr; }
+    bool isAudioRunning() const { return audioRunning; }
+    bool isStateChanging() const { return stateChanging.load(std::memory_order_acquire); }
 
     // Reads the command-line words, one full pass per option as documented
     // in the usage text; "--help" prints the usage and throws FatalError.
@@ -71,6 +75,9 @@ public:
     static Uint32 pacingDelay(Uint32 elapsed);
     // A window pixel coordinate scaled to the canvas, truncated toward zero.
     static int scaleToCanvas(int pixel, int windowSize, int canvasSize);
+    // Hands count compiled-in glyph pictures to a drawer, glyph 0 first.
+    static void loadGlyphs(Drawer* target, const unsigned char* const* pictures, const unsigned int* sizes,
+                           int count);
     // The joystick controls an axis movement reports, in order; returns how many (1 or 2).
     static int axisControls(int axis, float value, int controls[2]);
 

@@ -1,27 +1,15 @@
 #include "Sounds.h"
 
+#include "FilePath.h"
 #include "Log.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
-#include <limits.h>
-#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
-namespace {
-
-// The folder "data" beside the executable.
-std::string dataFolder() {
-    char exe[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
-    std::string path = length > 0 ? std::string(exe, static_cast<size_t>(length)) : std::string();
-    return path.substr(0, path.find_last_of('/') + 1) + "data";
-}
-
-} // namespace
-
 Sounds* Sounds::getInstance() {
-    static Sounds instance(dataFolder() + "/otherSounds");
+    static Sounds instance(FilePath::getDataFilesDir().getChild("otherSounds").path);
     return &instance;
 }
 

@@ -1,6 +1,7 @@
 #include "StreamingSound.h"
 
 #include "FatalCheck.h"
+#include "FilePath.h"
 #include "Log.h"
 #include "Random.h"
 #include "ScopedLock.h"
@@ -8,36 +9,20 @@
 #include <SDL_timer.h>
 #include <algorithm>
 #include <cmath>
-#include <dirent.h>
-#include <limits.h>
-#include <unistd.h>
 
 namespace {
 
-// The folder "data" beside the executable.
-std::string dataFolder() {
-    char exe[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
-    std::string path = length > 0 ? std::string(exe, static_cast<size_t>(length)) : std::string();
-    return path.substr(0, path.find_last_of('/') + 1) + "data";
-}
-
-// Every entry of the folder but the hidden ones, in name order.
+// Every entry of the folder, hidden ones included, in sorted order.
 std::vector<std::string> listFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] != '.') {
-                names.push_back(entry->d_name);
-            }
-        }
-        closedir(dir);
+    std::vector<std::string> paths;
+    FilePath dir(folder);
+    int count = dir.getNumChildren();
+    for (int i = 0; i < count; ++i) {
+        FilePath child = dir.getChild(i);
+        if (!child.path.empty())
+            paths.push_back(child.path);
     }
-    std::sort(names.begin(), names.end());
-    for (std::string& name : names) {
-        name = folder + "/" + name;
-    }
-    return names;
+    return paths;
 }
 
 const float TwoPi = 6.283185f;
@@ -215,7 +200,7 @@ void StreamingSound::Sound::getAudio(float* buffer, int frames) {
 // ---------------------------------------------------------------------------
 // The set of slots
 
-StreamingSound::StreamingSound() : StreamingSound(dataFolder() + "/sounds") {}
+StreamingSound::StreamingSound() : StreamingSound(FilePath::getDataFilesDir().getChild("sounds").path) {}
 
 StreamingSound::StreamingSound(const std::string& soundsFolder, bool withThread)
     : paths(listFolder(soundsFolder)), quit(false), fade(1.0f), triggeredCount(0), triggerCountdown(0) {

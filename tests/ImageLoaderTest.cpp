@@ -31,10 +31,10 @@ Decoded decode(const std::string& name, bool fromFile = false) {
     unsigned char* pixels = nullptr;
     testing::internal::CaptureStdout();
     if (fromFile) {
-        pixels = loader.loadImage(fixtures + "/" + name);
+        pixels = loader.loadImage(fixtures + "/" + name).pixels;
     } else {
         const std::string data = fileBytes(name);
-        pixels = loader.loadImage(data.data(), static_cast<unsigned int>(data.size()));
+        pixels = loader.loadImage(data.data(), static_cast<unsigned int>(data.size())).pixels;
     }
     Decoded result{
         {}, loader.getWidth(), loader.getHeight(), pixels == nullptr, testing::internal::GetCapturedStdout()};
@@ -95,15 +95,15 @@ TEST(ImageLoader, RefusesWhatIsNotPngOrJpeg) {
 
     const std::string png = fileBytes("rgba-3x2.png");
     ImageLoader loader;
-    EXPECT_EQ(loader.loadImage(png.data(), 20), nullptr); // cut short
+    EXPECT_EQ(loader.loadImage(png.data(), 20).pixels, nullptr); // cut short
     EXPECT_EQ(loader.getWidth(), 0u);
-    EXPECT_EQ(loader.loadImage("not a picture", 13), nullptr);
-    EXPECT_EQ(loader.loadImage(nullptr, 0), nullptr);
+    EXPECT_EQ(loader.loadImage("not a picture", 13).pixels, nullptr);
+    EXPECT_EQ(loader.loadImage(nullptr, 0).pixels, nullptr);
 
     // A failed load forgets the previous size.
-    EXPECT_NE(loader.loadImage(png.data(), static_cast<unsigned int>(png.size())), nullptr);
+    EXPECT_NE(loader.loadImage(png.data(), static_cast<unsigned int>(png.size())).pixels, nullptr);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(loader.loadImage(fixtures + "/no-such-file.png"), nullptr);
+    EXPECT_EQ(loader.loadImage(fixtures + "/no-such-file.png").pixels, nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(loader.getWidth(), 0u);
     EXPECT_EQ(loader.getHeight(), 0u);

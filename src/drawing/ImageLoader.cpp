@@ -26,34 +26,34 @@ Uint32 readPixel(const Uint8* p, int bytesPerPixel) {
 
 } // namespace
 
-unsigned char* ImageLoader::loadImage(const char* data, unsigned int size) {
+ImageData ImageLoader::loadImage(const char* data, unsigned int size) {
     width = 0;
     height = 0;
     if (!data || size == 0)
-        return nullptr;
+        return ImageData{nullptr, 0, 0};
     SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
     if (!stream)
-        return nullptr;
+        return ImageData{nullptr, 0, 0};
     unsigned char* pixels = decode(stream);
     SDL_RWclose(stream);
     if (width > 1024 || height > 1024)
         LOG_DEBUG("ImageLoader: Warning: image dimensions greater than 1024 (" + std::to_string(width) + "x" +
                   std::to_string(height) + ")");
-    return pixels;
+    return ImageData{pixels, width, height};
 }
 
-unsigned char* ImageLoader::loadImage(const std::string& path) {
+ImageData ImageLoader::loadImage(const std::string& path) {
     width = 0;
     height = 0;
     SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
     if (!stream)
-        return nullptr;
+        return ImageData{nullptr, 0, 0};
     unsigned char* pixels = decode(stream);
     SDL_RWclose(stream);
     if (width > 1024 || height > 1024)
         LOG_DEBUG("ImageLoader: Warning: image (" + path + ") dimensions greater than 1024 (" +
                   std::to_string(width) + "x" + std::to_string(height) + ")");
-    return pixels;
+    return ImageData{pixels, width, height};
 }
 
 unsigned char* ImageLoader::decode(SDL_RWops* stream) {

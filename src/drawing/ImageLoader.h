@@ -4,6 +4,14 @@
 
 struct SDL_RWops;
 
+// A decoded picture: pixels made with new[] (width * height * 4 bytes) that
+// belong to whoever receives them; null, 0, 0 when nothing was decoded.
+struct ImageData {
+    unsigned char* pixels;
+    unsigned int width;
+    unsigned int height;
+};
+
 // Decodes PNG and JPEG pictures, from memory or from a file, into a plain
 // buffer of 4 bytes per pixel in the order the drawer's loadImage reads them:
 // blue, green, red, alpha; rows top to bottom with no gap between rows. Any
@@ -11,10 +19,10 @@ struct SDL_RWops;
 // number of pictures; the size of the last one is kept for the getters.
 class ImageLoader {
 public:
-    // Returns a buffer made with new[] that the caller owns (or hands to the
-    // drawer), or null when the bytes are not a PNG or JPEG that decodes.
-    unsigned char* loadImage(const char* data, unsigned int size);
-    unsigned char* loadImage(const std::string& path);
+    // The decoded picture, whose buffer the caller owns (or hands to the
+    // drawer); empty when the bytes are not a PNG or JPEG that decodes.
+    ImageData loadImage(const char* data, unsigned int size);
+    ImageData loadImage(const std::string& path);
 
     // Size in pixels of the picture last loaded; 0 when that load failed.
     unsigned int getWidth() const { return width; }

@@ -338,8 +338,8 @@ void OpenGLDrawer::loadLineImage() {
     if (lineImage != 0 && images.count(lineImage))
         return;
     ImageLoader loader;
-    unsigned char* pixels = loader.loadImage(reinterpret_cast<const char*>(line_png), linePngSize);
-    lineImage = loadImage(pixels, loader.getWidth(), loader.getHeight());
+    ImageData line = loader.loadImage(reinterpret_cast<const char*>(line_png), linePngSize);
+    lineImage = loadImage(line.pixels, line.width, line.height);
 }
 
 bool OpenGLDrawer::canSupport(GraphicsCapabilities capability) const {

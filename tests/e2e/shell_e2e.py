@@ -46,11 +46,11 @@ def debug_messages(text):
 
 
 class Game:
-    def __init__(self, *words, home=None):
+    def __init__(self, *words, home=None, binary=BINARY):
         self.home = home or tempfile.mkdtemp(prefix="lumenfall-e2e-")
         env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"))
         self.out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen([BINARY, *words], stdout=self.out, stderr=subprocess.STDOUT, env=env)
+        self.proc = subprocess.Popen([binary, *words], stdout=self.out, stderr=subprocess.STDOUT, env=env)
 
     def wait(self, timeout):
         status = self.proc.wait(timeout=timeout)
@@ -117,15 +117,17 @@ class CommandLineTests(unittest.TestCase):
         home = tempfile.mkdtemp(prefix="lumenfall-e2e-")
         game = Game(home=home)
         self.addCleanup(game.kill)
-        d, w = xwindow.find_window("Lumenfall", size=(1920, 1080))
-        self.assertIsNotNone(w, "no full-screen window appeared")
+        d, w = xwindow.find_window("Lumenfall", timeout=30)
+        self.assertIsNotNone(w, "no window appeared")
         conf = os.path.join(home, ".config", "Lumenfall", "Lumenfall.conf")
         with open(conf) as f:
             text = f.read()
         # The harness's Xvfb screen is 1920 x 1080.
         self.assertEqual(text, "w 1920\nh 1080\na 0\nf 1\nns 0\nnm 0\naa CoreAudio\n")
         game.proc.send_signal(signal.SIGTERM)
-        status, output = game.wait(timeout=10)
+        # Full screen with sound on the first run: starting the audio output
+        # can take a while on a machine without a sound card.
+        status, output = game.wait(timeout=60)
         self.assertEqual(status, 0, output)
         self.assertIn("Created directory " + os.path.join(home, ".config", "Lumenfall"), output)
 
@@ -140,6 +142,27 @@ class CommandLineTests(unittest.TestCase):
         self.assertNotEqual(result.returncode, 0)
         self.assertIn(os.path.join(folder, "data"), result.stdout.decode())
         self.assertIn("share/lumenfall", result.stdout.decode())
+
+
+class InstallTests(unittest.TestCase):
+    def test_installed_game_finds_its_data_and_desktop_entry(self):
+        prefix = tempfile.mkdtemp(prefix="lumenfall-install-")
+        subprocess.run(["cmake", "--install", os.environ["LUMENFALL_BUILD_DIR"], "--prefix", prefix],
+                       check=True, capture_output=True)
+        binary = os.path.join(prefix, "bin", "lumenfall")
+        self.assertTrue(os.access(binary, os.X_OK))
+        self.assertTrue(os.path.isfile(os.path.join(prefix, "share", "applications", "lumenfall.desktop")))
+        self.assertTrue(os.path.isfile(os.path.join(prefix, "share", "icons", "hicolor", "256x256", "apps",
+                                                    "lumenfall.png")))
+        for folder in ("images", "feathers", "shaders", "sounds", "otherSounds"):
+            self.assertTrue(os.path.isdir(os.path.join(prefix, "share", "lumenfall", folder)), folder)
+        game = Game("-w", "640", "-h", "360", "-win", "-ns", binary=binary)
+        self.addCleanup(game.kill)
+        d, w = xwindow.find_window("Lumenfall", size=(640, 360))
+        self.assertIsNotNone(w, "the installed game opened no window")
+        game.proc.send_signal(signal.SIGTERM)
+        status, output = game.wait(timeout=10)
+        self.assertEqual(status, 0, output)
 
 
 if __name__ == "__main__":

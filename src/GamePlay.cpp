@@ -1,0 +1,226 @@
+#include "GamePlay.h"
+
+#include "Application.h"
+#include "Drawer.h"
+#include "ImageLoader.h"
+#include "ImageManager.h"
+#include "Images.h"
+#include "PostProc.h"
+#include "Random.h"
+#include "Sounds.h"
+
+#include <cmath>
+
+unsigned int GamePlay::titleImage = 0;
+unsigned int GamePlay::ritualsImage = 0;
+unsigned int GamePlay::lumenfallBackImage = 0;
+unsigned int GamePlay::lumenfallSunImage = 0;
+unsigned int GamePlay::lumenfallLinesImage = 0;
+
+namespace {
+
+// A fresh uniform value in [0, 1].
+float uniform() {
+    return (Random::next() + 1.0f) * 0.5f;
+}
+
+unsigned int loadCompiledImage(Drawer* drawer, const unsigned char* data, unsigned int size) {
+    ImageLoader loader;
+    ImageData image = loader.loadImage(reinterpret_cast<const char*>(data), size);
+    return drawer->loadImage(image.pixels, image.width, image.height);
+}
+
+} // namespace
+
+GamePlay::GamePlay(Application* application)
+    : GameState(application), titleText(TwoFloats(24.0f, 32.0f)), ritualsText(TwoFloats(380.0f, 592.0f)),
+      ghostAlpha(0.0f), mixCountdown(30), noiseIndex(0), noiseCountdown(3), sunPhase(0.0f),
+      ritualsDelay(120), levels{0.0f, 0.0f, 0.0f}, rates{-0.0005f, -0.0005f, -0.0005f},
+      words{"hack", "scandal", "paedophile"}, wordPositions{0, 0, 0}, finale(0.0f), stringLevel(0.0f),
+      firstFrame(true), usePostProcessing(false), playMusic(!application || !application->getNoMusic()) {
+    // Each entry is centred on its grid point; the 512-pixel pictures
+    // overlap and overhang the screen on every side.
+    for (int row = 0; row < Rows; ++row)
+        for (int column = 0; column < Columns; ++column)
+            glitchImages[row * Columns + column].setPosition(
+                TwoFloats(column * 133.33333f - 66.666664f, row * 112.5f));
+    mixUpIndices();
+}
+
+GamePlay::~GamePlay() {}
+
+void GamePlay::resetResources() {
+    titleImage = 0;
+    ritualsImage = 0;
+    lumenfallBackImage = 0;
+    lumenfallSunImage = 0;
+    lumenfallLinesImage = 0;
+}
+
+void GamePlay::mixUpIndices() {
+    int remaining[NumImages];
+    int count = NumImages;
+    for (int i = 0; i < NumImages; ++i)
+        remaining[i] = i;
+    for (int k = 0; k < NumImages; ++k) {
+        // 0.99999 keeps the pick below the list length even when u is 1.
+        int p = static_cast<int>(uniform() * (static_cast<float>(count) * 0.99999f));
+        indices[k] = remaining[p];
+        for (int i = p; i < count - 1; ++i)
+            remaining[i] = remaining[i + 1];
+        --count;
+    }
+}
+
+void GamePlay::keyDown(const std::string& action, const SDL_keysym& key) {
+    if (action == "Escape") {
+        quit();
+        return;
+    }
+    char letter = ' ';
+    if (key.sym >= SDLK_a && key.sym <= SDLK_z)
+        letter = static_cast<char>('a' + (key.sym - SDLK_a));
+    for (int w = 0; w < 3; ++w) {
+        const std::string& word = words[w];
+        if (levels[w] < 1.0f && word[wordPositions[w]] == letter) {
+            rates[w] += 0.002f;
+            wordPositions[w] = (wordPositions[w] + 1) % static_cast<int>(word.size());
+            return;
+        }
+    }
+}
+
+void GamePlay::getAudio(float* buffer, int frames) {
+    if (playMusic)
+        streamingSound.getAudio(buffer, frames);
+    strings.getAudio(buffer, frames);
+}
+
+void GamePlay::loadResources(Drawer* drawer) {
+    titleImage = loadCompiledImage(drawer, Images::title_png, Images::title_png_size);
+    ritualsImage = loadCompiledImage(drawer, Images::rituals_png, Images::rituals_png_size);
+    lumenfallBackImage = loadCompiledImage(drawer, Images::lumenfallback_jpg, Images::lumenfallback_jpg_size);
+    lumenfallSunImage = loadCompiledImage(drawer, Images::sun_png, Images::sun_png_size);
+    lumenfallLinesImage =
+        loadCompiledImage(drawer, Images::lumenfalllines_png, Images::lumenfalllines_png_size);
+}
+
+void GamePlay::updateLevels() {
+    for (int w = 0; w < 3; ++w) {
+        if (rates[w] > 0.0033f)
+            rates[w] = 0.0033f;
+        else if (rates[w] > -0.0005f)
+            rates[w] -= 0.0001f;
+        if (levels[w] < 1.0f)
+            levels[w] += rates[w];
+        if (levels[w] < 0.0f)
+            levels[w] = 0.0f;
+    }
+
+    float sum = levels[0] + levels[1] + levels[2];
+    if (sum > 2.7f && finale < 1.0f) {
+        finale += 0.005f;
+        if (finale >= 1.0f) {
+            Sounds::getInstance()->playSound(Sounds::FinalSpeech);
+            Sounds::getInstance()->playSound(Sounds::FinalSpeechForward);
+        }
+        for (float& level : levels)
+            if (level < 1.0f)
+                level += 0.005f;
+    } else if (finale >= 1.0f) {
+        for (float& level : levels)
+            level = 1.0f;
+    }
+}
+
+void GamePlay::draw(Drawer* drawer) {
+    if (firstFrame) {
+        usePostProcessing = drawer->canSupport(Drawer::Shaders) && drawer->canSupport(Drawer::FrameBuffer);
+        firstFrame = false;
+    }
+    if (lumenfallBackImage == 0)
+        loadResources(drawer);
+    ImageManager::getInstance()->loadImages(drawer);
+
+    if (--mixCountdown < 0) {
+        mixCountdown = 90 + static_cast<int>(uniform() * 29.99f);
+        mixUpIndices();
+    }
+
+    updateLevels();
+    if (playMusic)
+        streamingSound.update(levels[0], levels[1], levels[2]);
+
+    for (GlitchImage& image : glitchImages)
+        image.setHide(levels[2]);
+    for (int row = 1; row <= 6; ++row)
+        for (int column = 2; column <= 9; ++column)
+            glitchImages[row * Columns + column].setHide(levels[1]);
+    for (int row = 2; row <= 5; ++row)
+        for (int column = 4; column <= 7; ++column)
+            glitchImages[row * Columns + column].setHide(levels[0]);
+
+    sunPhase += 0.033f;
+    if (sunPhase > 6.283185f)
+        sunPhase -= 6.283185f;
+    float s = std::sin(sunPhase);
+    float sunScale = (s * 64.0f + 740.0f) * 0.0009765625f;
+
+    float sum = levels[0] + levels[1] + levels[2];
+    float excess = sum >= 2.5f ? (sum - 2.5f) * 2.0f : 0.0f;
+    stringLevel = excess > 0.0f ? excess * 0.5f + s * 0.25f : 0.0f;
+    strings.setLevel(stringLevel);
+
+    if (levels[0] < 1.0f)
+        ghostAlpha = 0.0f;
+    else if (excess > 0.0f)
+        ghostAlpha = 1.0f - excess;
+    else if (ghostAlpha < 1.0f)
+        ghostAlpha += 0.001f;
+
+    if (usePostProcessing)
+        drawer->startFrameBufferDrawing();
+
+    float f = finale;
+    if (lumenfallBackImage) {
+        drawer->drawImage(lumenfallBackImage, 0.0f, 0.0f, 0.625f, 0.703125f, f, 0.95f * f + 0.05f,
+                          0.9f * f + 0.1f, 1.0f);
+        drawer->drawImage(lumenfallBackImage, 1280.0f, 0.0f, -0.625f, 0.703125f, f, 0.95f * f + 0.05f,
+                          0.9f * f + 0.1f, 1.0f);
+    }
+    if (lumenfallSunImage)
+        drawer->drawImage(lumenfallSunImage, 640.0f - 512.0f * sunScale, 360.0f - 512.0f * sunScale, sunScale,
+                          sunScale, 1.0f, 1.0f, 1.0f, f);
+    if (lumenfallLinesImage)
+        drawer->drawImage(lumenfallLinesImage, 0.0f, 0.0f, 1280.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+
+    if (ghostAlpha > 0.0f)
+        for (GhostImage& ghost : ghosts)
+            ghost.draw(drawer, ghostAlpha, usePostProcessing);
+
+    for (int k = 0; k < NumImages; ++k)
+        glitchImages[indices[k]].draw(drawer, usePostProcessing);
+
+    titleText.draw(drawer, titleImage);
+    if (ritualsDelay < 1)
+        ritualsText.draw(drawer, ritualsImage);
+    else
+        --ritualsDelay;
+
+    if (usePostProcessing) {
+        drawer->endFrameBufferDrawing();
+        if (--noiseCountdown < 0) {
+            noiseCountdown = 5;
+            int next = noiseIndex;
+            while (next == noiseIndex)
+                next = static_cast<int>(uniform() * 3.99f);
+            noiseIndex = next;
+        }
+        drawer->useSecondImage(PostProc::images[noiseIndex]);
+        drawer->useShader(PostProc::shader, 0.0f);
+        if (unsigned int frame = drawer->getFrameBufferImage())
+            drawer->drawImage(frame, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+        drawer->useShader(0, 0.0f);
+        drawer->useSecondImage(0);
+    }
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "GameState.h"
+#include "GhostImage.h"
+#include "GlitchImage.h"
+#include "GlitchText.h"
+#include "LumenfallStrings.h"
+#include "StreamingSound.h"
+
+// The play state: a 12 x 8 grid of glitching news pictures over a dark scene.
+// Typing the letters of three words raises their levels; each level clears
+// one region of the grid and quietens one group of recordings, and when the
+// three together pass 2.7 the finale turns the sky red.
+class GamePlay : public GameState {
+public:
+    static const int Columns = 12;
+    static const int Rows = 8;
+    static const int NumImages = Columns * Rows;
+    static const int NumGhosts = 8;
+
+    explicit GamePlay(Application* application);
+    ~GamePlay() override;
+
+    void draw(Drawer* drawer) override;
+    // Audio thread: the streamed recordings, then the strings excited by them.
+    void getAudio(float* buffer, int frames) override;
+    void keyDown(const std::string& action, const SDL_keysym& key) override;
+    std::string getName() const override { return "GamePlay"; }
+
+    // Reshuffles the order in which the grid entries are drawn.
+    void mixUpIndices();
+
+    float getLevel(int word) const { return levels[word]; }
+    float getRate(int word) const { return rates[word]; }
+    int getWordPosition(int word) const { return wordPositions[word]; }
+    float getFinale() const { return finale; }
+    float getGhostAlpha() const { return ghostAlpha; }
+    float getStringLevel() const { return stringLevel; }
+    float getSunPhase() const { return sunPhase; }
+    const int* getIndices() const { return indices; }
+    // For tests: puts the word levels where a test needs them.
+    void setLevel(int word, float level) { levels[word] = level; }
+
+    static unsigned int titleImage;
+    static unsigned int ritualsImage;
+    static unsigned int lumenfallBackImage;
+    static unsigned int lumenfallSunImage;
+    static unsigned int lumenfallLinesImage;
+    // Forgets the class-wide pictures so a test can start a fresh run.
+    static void resetResources();
+
+private:
+    void loadResources(Drawer* drawer);
+    void updateLevels();
+
+    GlitchText titleText;
+    GlitchText ritualsText;
+    GlitchImage glitchImages[NumImages]; // row-major: row * Columns + column
+    int indices[NumImages];              // draw order of the grid entries
+    GhostImage ghosts[NumGhosts];
+    float ghostAlpha;
+    int mixCountdown;   // frames until the draw order is reshuffled
+    int noiseIndex;     // noise picture of the post-processing pass, 0..3
+    int noiseCountdown; // frames until the noise picture changes
+    float sunPhase;     // radians; the portrait's pulse
+    int ritualsDelay;   // frames before the rituals line first shows
+    float levels[3];    // "hack", "scandal", "paedophile": 0..1
+    float rates[3];     // per-frame change of each level
+    std::string words[3];
+    int wordPositions[3]; // next expected letter of each word
+    float finale;         // 0..1 over 200 frames
+    float stringLevel;    // last level handed to the strings
+    StreamingSound streamingSound;
+    LumenfallStrings strings;
+    bool firstFrame;
+    bool usePostProcessing;
+    bool playMusic; // false with the no-music setting: no streamed recordings
+};

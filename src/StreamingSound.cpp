@@ -54,10 +54,6 @@ void StreamingSound::Sound::closeFile() {
     }
 }
 
-float StreamingSound::Sound::getPan() const {
-    return std::sin(panPhase) * 0.5f + 0.5f;
-}
-
 bool StreamingSound::Sound::load(const std::string& path) {
     // The streaming thread may still be refilling this slot from before the
     // audio thread let it go; the lock waits for that refill to finish.

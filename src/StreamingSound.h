@@ -48,7 +48,6 @@ public:
         bool isActive() const { return active.load(std::memory_order_acquire); }
         float getEnvelope() const { return envelope; }
         bool isKeepPlaying() const { return keepPlaying.load(std::memory_order_acquire); }
-        float getPan() const;
 
     private:
         friend class StreamingSound;

@@ -1,5 +1,6 @@
 #include "OpenGLFont.h"
 
+#include "FilePath.h"
 #include "Log.h"
 
 #include <GL/glew.h>
@@ -7,14 +8,10 @@
 #include <SDL/SDL_ttf.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
-#include <unistd.h>
 
 const char OpenGLFont::characters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
                                       "+-=.,;:'?()!\"\\/<>_ ";
@@ -29,48 +26,16 @@ bool isFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool isFolder(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home && *home)
-        return home;
-    const passwd* entry = getpwuid(getuid());
-    return entry && entry->pw_dir ? entry->pw_dir : "";
-}
-
-// The data folder: "data" beside the executable in the build tree, else the
-// installed share folder.
-std::string dataFolder() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return "";
-    path[length] = '\0';
-    std::string folder(path);
-    folder = folder.substr(0, folder.rfind('/'));
-    if (isFolder(folder + "/data"))
-        return folder + "/data";
-    return folder + "/../share/lumenfall";
-}
-
 } // namespace
 
 std::vector<std::string> OpenGLFont::getFontFolders() {
-    const std::string home = homeFolder();
+    // The user's and the system's font folders, then the game's own.
     std::vector<std::string> folders;
-    if (!home.empty()) {
-        folders.push_back(home + "/.local/share/fonts");
-        folders.push_back(home + "/.fonts");
-    }
-    folders.push_back("/usr/local/share/fonts");
-    folders.push_back("/usr/share/fonts");
-    const std::string data = dataFolder();
-    if (!data.empty())
-        folders.push_back(data + "/fonts");
+    for (const FilePath& folder : FilePath::getFontsDirs())
+        folders.push_back(folder.path);
+    FilePath data = FilePath::getDataFilesDir();
+    if (!data.path.empty())
+        folders.push_back(data.getChild("fonts").path);
     return folders;
 }
 

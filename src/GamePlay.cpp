@@ -24,12 +24,6 @@ float uniform() {
     return (Random::next() + 1.0f) * 0.5f;
 }
 
-unsigned int loadCompiledImage(Drawer* drawer, const unsigned char* data, unsigned int size) {
-    ImageLoader loader;
-    ImageData image = loader.loadImage(reinterpret_cast<const char*>(data), size);
-    return drawer->loadImage(image.pixels, image.width, image.height);
-}
-
 } // namespace
 
 GamePlay::GamePlay(Application* application)
@@ -97,12 +91,13 @@ void GamePlay::getAudio(float* buffer, int frames) {
 }
 
 void GamePlay::loadResources(Drawer* drawer) {
-    titleImage = loadCompiledImage(drawer, Images::title_png, Images::title_png_size);
-    ritualsImage = loadCompiledImage(drawer, Images::rituals_png, Images::rituals_png_size);
-    lumenfallBackImage = loadCompiledImage(drawer, Images::lumenfallback_jpg, Images::lumenfallback_jpg_size);
-    lumenfallSunImage = loadCompiledImage(drawer, Images::sun_png, Images::sun_png_size);
+    titleImage = ImageLoader::loadCompiledImage(drawer, Images::title_png, Images::title_png_size);
+    ritualsImage = ImageLoader::loadCompiledImage(drawer, Images::rituals_png, Images::rituals_png_size);
+    lumenfallBackImage =
+        ImageLoader::loadCompiledImage(drawer, Images::lumenfallback_jpg, Images::lumenfallback_jpg_size);
+    lumenfallSunImage = ImageLoader::loadCompiledImage(drawer, Images::sun_png, Images::sun_png_size);
     lumenfallLinesImage =
-        loadCompiledImage(drawer, Images::lumenfalllines_png, Images::lumenfalllines_png_size);
+        ImageLoader::loadCompiledImage(drawer, Images::lumenfalllines_png, Images::lumenfalllines_png_size);
 }
 
 void GamePlay::updateLevels() {

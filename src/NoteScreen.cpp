@@ -11,16 +11,6 @@ unsigned int NoteScreen::background = 0;
 unsigned int NoteScreen::text = 0;
 bool NoteScreen::resourcesLoaded = false;
 
-namespace {
-
-unsigned int loadCompiledImage(Drawer* drawer, const unsigned char* data, unsigned int size) {
-    ImageLoader loader;
-    ImageData image = loader.loadImage(reinterpret_cast<const char*>(data), size);
-    return drawer->loadImage(image.pixels, image.width, image.height);
-}
-
-} // namespace
-
 NoteScreen::NoteScreen(Application* application)
     : GameState(application), framesLeft(320), noiseIndex(0), noiseCountdown(3), firstFrame(true),
       usePostProcessing(false) {}
@@ -35,12 +25,12 @@ void NoteScreen::resetResources() {
 }
 
 void NoteScreen::loadResources(Drawer* drawer) {
-    background = loadCompiledImage(drawer, Images::noteback_png, Images::noteback_png_size);
-    text = loadCompiledImage(drawer, Images::note_png, Images::note_png_size);
-    PostProc::images[0] = loadCompiledImage(drawer, Images::noise1_jpg, Images::noise1_jpg_size);
-    PostProc::images[1] = loadCompiledImage(drawer, Images::noise2_jpg, Images::noise2_jpg_size);
-    PostProc::images[2] = loadCompiledImage(drawer, Images::noise3_jpg, Images::noise3_jpg_size);
-    PostProc::images[3] = loadCompiledImage(drawer, Images::noise4_jpg, Images::noise4_jpg_size);
+    background = ImageLoader::loadCompiledImage(drawer, Images::noteback_png, Images::noteback_png_size);
+    text = ImageLoader::loadCompiledImage(drawer, Images::note_png, Images::note_png_size);
+    PostProc::images[0] = ImageLoader::loadCompiledImage(drawer, Images::noise1_jpg, Images::noise1_jpg_size);
+    PostProc::images[1] = ImageLoader::loadCompiledImage(drawer, Images::noise2_jpg, Images::noise2_jpg_size);
+    PostProc::images[2] = ImageLoader::loadCompiledImage(drawer, Images::noise3_jpg, Images::noise3_jpg_size);
+    PostProc::images[3] = ImageLoader::loadCompiledImage(drawer, Images::noise4_jpg, Images::noise4_jpg_size);
     if (usePostProcessing) {
         FilePath shaders = FilePath::getDataFilesDir().getChild("shaders");
         PostProc::shader = drawer->loadShader(shaders.getChild("postProc.vert").path,

@@ -1,5 +1,6 @@
 #include "ImageLoader.h"
 
+#include "Drawer.h"
 #include "Log.h"
 
 #include <SDL/SDL.h>
@@ -107,4 +108,10 @@ unsigned char* ImageLoader::decode(SDL_RWops* stream) {
     height = h;
     SDL_FreeSurface(surface);
     return pixels;
+}
+
+unsigned int ImageLoader::loadCompiledImage(Drawer* drawer, const unsigned char* data, unsigned int size) {
+    ImageLoader loader;
+    ImageData image = loader.loadImage(reinterpret_cast<const char*>(data), size);
+    return drawer->loadImage(image.pixels, image.width, image.height);
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+class Drawer;
 struct SDL_RWops;
 
 // A decoded picture: pixels made with new[] (width * height * 4 bytes) that
@@ -23,6 +24,10 @@ public:
     // drawer); empty when the bytes are not a PNG or JPEG that decodes.
     ImageData loadImage(const char* data, unsigned int size);
     ImageData loadImage(const std::string& path);
+
+    // Decodes a picture compiled into the program and hands it to the
+    // drawer; the drawer's image handle, 0 when it did not decode.
+    static unsigned int loadCompiledImage(Drawer* drawer, const unsigned char* data, unsigned int size);
 
     // Size in pixels of the picture last loaded; 0 when that load failed.
     unsigned int getWidth() const { return width; }

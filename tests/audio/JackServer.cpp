@@ -27,7 +27,8 @@ JackServer::JackServer(int rate) : pid(-1), ready(false) {
         pid = -1;
         return;
     }
-    for (int attempt = 0; attempt < 100 && !ready; ++attempt) {
+    // Up to 20 s: a loaded machine can take seconds to start a server.
+    for (int attempt = 0; attempt < 400 && !ready; ++attempt) {
         usleep(50000);
         jack_status_t status;
         jack_client_t* probe = jack_client_open(

@@ -79,7 +79,7 @@ class PictureTests(unittest.TestCase):
         checks what was skipped and that the game draws and quits cleanly."""
         game = gamerun.Game(folder.binary, "-w", "320", "-h", "180", "-win", "-ns")
         self.addCleanup(game.cleanup)
-        self.assertIsNotNone(game.find_window(), game.report())
+        self.assertTrue(game.ready(), game.report())
         game.press_key("a")
         self.assertTrue(game.wait_for_output("GamePlay created", 20), game.report())
         lines = {("ImageManager: Skipped " + os.path.join(folder.folder("images"), name)) for name in skipped}

@@ -49,7 +49,7 @@ class RecordingTests(unittest.TestCase):
         to the play state and lets it play; returns the running game."""
         game = gamerun.Game(folder.binary, "-w", "320", "-h", "180", "-win", "-aa", "JACK")
         self.addCleanup(game.cleanup)
-        self.assertIsNotNone(game.find_window(), game.report())
+        self.assertTrue(game.ready(), game.report())
         self.assertTrue(game.wait_for_output("Application: Audio started.", 20), game.report())
         game.press_key("a")
         self.assertTrue(game.wait_for_output("GamePlay created", 20), game.report())

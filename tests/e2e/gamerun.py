@@ -103,6 +103,14 @@ class Game:
         d.close()
         return None
 
+    def ready(self, timeout=60.0):
+        """Waits for the window and the end of start-up: a close request sent
+        while SDL is still setting up the OpenGL window can be lost (see the
+        window tests), so the tests close a game once it has started."""
+        if self.find_window(timeout) is None:
+            return False
+        return self.wait_for_output("Debug: Application::Application() end", timeout)
+
     def window_size(self):
         return xwindow.window_size(self.window)
 

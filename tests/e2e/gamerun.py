@@ -133,7 +133,11 @@ class Game:
         xwindow.send_close(self.display, self.window)
 
     def picture(self):
-        """The window's pixels as bytes (the frame last shown)."""
+        """The window's pixels as bytes (the frame last shown). The window is
+        raised first: the picture of a window another one covers (that of a
+        game run by another test) is not the game's own."""
+        self.window.configure(stack_mode=X.Above)
+        self.display.sync()
         g = self.window.get_geometry()
         return self.window.get_image(0, 0, g.width, g.height, X.ZPixmap, 0xFFFFFFFF).data
 

@@ -241,3 +241,8 @@ def release_killed_jack(name):
     few; a server that was killed keeps its entry until a server of the same
     name starts. Start one and stop it cleanly so the entry is freed."""
     stop_jack(start_jack(name))
+    # The game's client never closed its connection to the killed server,
+    # so its semaphore files stay behind; they carry the server's name.
+    for entry in os.listdir("/dev/shm"):
+        if entry.startswith("jack_sem.") and ("_%s_" % name) in entry:
+            os.unlink(os.path.join("/dev/shm", entry))

@@ -371,6 +371,16 @@ int Application::axisControls(int axis, float value, int controls[2]) {
     }
 }
 
+void Application::watchAudio() {
+    if (!audioRunning || audioDevice.isStreamAlive())
+        return;
+    audioRunning = false;
+    Log::plain("Application: The audio output stopped; the game runs silent.");
+    // No callback runs any more, so none can still hold the old state of a
+    // pending switch, and none would ever acknowledge it.
+    stateChanging.store(false, std::memory_order_release);
+}
+
 void Application::deleteAcknowledgedOldState() {
     if (oldState && !stateChanging.load(std::memory_order_acquire)) {
         delete oldState;
@@ -381,6 +391,7 @@ void Application::deleteAcknowledgedOldState() {
 void Application::eventLoop() {
     loadGlyphs();
     for (;;) {
+        watchAudio();
         deleteAcknowledgedOldState();
 
         SDL_Event event;
@@ -448,8 +459,11 @@ void Application::nextState(std::string newState, std::string info) {
 
     if (oldState) {
         // At most one old state is pending: wait for the audio side to let go of it.
-        while (audioRunning && stateChanging.load(std::memory_order_acquire))
+        // Should the audio output die meanwhile, the wait ends too.
+        while (audioRunning && stateChanging.load(std::memory_order_acquire)) {
             SDL_Delay(1);
+            watchAudio();
+        }
         delete oldState;
         oldState = nullptr;
     }

@@ -86,6 +86,9 @@ private:
     void loadGlyphs();
     // Deletes the old state if a switch is pending and acknowledged.
     void deleteAcknowledgedOldState();
+    // Notices an audio stream that stopped by itself (its server went away):
+    // from then on the game runs silent and switches count as acknowledged.
+    void watchAudio();
 
     PortAudioDevice audioDevice;
     bool quitRequested;

@@ -60,9 +60,11 @@ ConfigLoader::ConfigLoader()
       audioApi("CoreAudio") {
     std::string file = getFilePath() + "/Lumenfall.conf";
     // Only a file that is really missing is created: one that exists but
-    // cannot be read is the user's, and is left alone.
+    // cannot be read is the user's, and is left alone. (ENOTDIR: something
+    // on the way to it is not a folder, so the file is missing too; trying
+    // to create it reports that it could not be.)
     struct stat info;
-    if (stat(file.c_str(), &info) != 0 && errno == ENOENT)
+    if (stat(file.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR))
         createFile();
     readFile(file);
 }

@@ -5,6 +5,7 @@
 #include "ImageLoader.h"
 #include "ImageManager.h"
 #include "Images.h"
+#include "Log.h"
 #include "PostProc.h"
 #include "Random.h"
 #include "Sounds.h"
@@ -114,8 +115,11 @@ void GamePlay::updateLevels() {
 
     float sum = levels[0] + levels[1] + levels[2];
     if (sum > 2.7f && finale < 1.0f) {
+        if (finale == 0.0f)
+            LOG_DEBUG("GamePlay: Finale started.");
         finale += 0.005f;
         if (finale >= 1.0f) {
+            LOG_DEBUG("GamePlay: Finale ended; the final speech plays.");
             Sounds::getInstance()->playSound(Sounds::FinalSpeech);
             Sounds::getInstance()->playSound(Sounds::FinalSpeechForward);
         }

@@ -4,6 +4,7 @@
 #include "FatalCheck.h"
 #include "ImageLoader.h"
 #include "ImageManager.h"
+#include "Log.h"
 #include "PostProc.h"
 #include "Random.h"
 
@@ -69,8 +70,14 @@ void GlitchImage::loadFeathers(Drawer* d, bool usePostProcessing, const FilePath
     int count = feathersPath.getNumChildren();
     ImageLoader loader;
     for (int i = 0; i < count; ++i) {
-        ImageData data = loader.loadImage(feathersPath.getChild(i).path);
-        PostProc::featherImages.push_back(d->loadImage(data.pixels, data.width, data.height));
+        FilePath child = feathersPath.getChild(i);
+        ImageData data = loader.loadImage(child.path);
+        unsigned int handle = d->loadImage(data.pixels, data.width, data.height);
+        // Kept as 0: an entry given this feather draws without a second image.
+        if (handle == 0)
+            LOG_DEBUG("GlitchImage: Skipped feather " + child.path +
+                      ": not a PNG or JPEG picture that could be read.");
+        PostProc::featherImages.push_back(handle);
     }
     if (usePostProcessing) {
         FilePath shaders = dataDir.getChild("shaders");

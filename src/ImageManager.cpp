@@ -3,6 +3,7 @@
 #include "Drawer.h"
 #include "FatalCheck.h"
 #include "ImageLoader.h"
+#include "Log.h"
 #include "Random.h"
 
 ImageManager* ImageManager::getInstance() {
@@ -22,7 +23,12 @@ void ImageManager::loadImages(Drawer* d, const FilePath& imagesPath) {
         return;
     FilePath child = imagesPath.getChild(static_cast<int>(images.size()));
     ImageData data = ImageLoader().loadImage(child.path);
-    images.push_back(d->loadImage(data.pixels, data.width, data.height));
+    unsigned int handle = d->loadImage(data.pixels, data.width, data.height);
+    // The handle 0 still takes its place in the set, so the folder is not
+    // tried again; the grid entries never draw it.
+    if (handle == 0)
+        LOG_DEBUG("ImageManager: Skipped " + child.path + ": not a PNG or JPEG picture that could be read.");
+    images.push_back(handle);
 }
 
 unsigned int ImageManager::getRandomImage() const {

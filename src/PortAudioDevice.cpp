@@ -3,7 +3,46 @@
 #include "Log.h"
 #include "PortAudioCallback.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 namespace {
+
+// How long quitting waits for PortAudio to stop and close a stream.
+const std::chrono::seconds StopTimeout(3);
+
+// Stops, closes and releases one stream on a thread of its own and waits for
+// that at most StopTimeout: a host API whose server has just gone away can
+// block in these calls for minutes. True when they finished in time;
+// otherwise the thread is left behind (the program is on its way out).
+bool stopWithTimeout(PaStream* stream) {
+    struct Done {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool finished = false;
+    };
+    auto done = std::make_shared<Done>();
+    std::thread worker([stream, done] {
+        Pa_StopStream(stream);
+        Pa_CloseStream(stream);
+        Pa_Terminate();
+        std::lock_guard<std::mutex> hold(done->lock);
+        done->finished = true;
+        done->changed.notify_all();
+    });
+    std::unique_lock<std::mutex> hold(done->lock);
+    bool finished = done->changed.wait_for(hold, StopTimeout, [&done] { return done->finished; });
+    hold.unlock();
+    if (finished) {
+        worker.join();
+    } else {
+        worker.detach();
+    }
+    return finished;
+}
 
 const char* typeName(PaHostApiTypeId type) {
     switch (type) {
@@ -156,15 +195,30 @@ bool PortAudioDevice::start() {
     return true;
 }
 
+bool PortAudioDevice::isStreamAlive() const {
+    return running && Pa_IsStreamActive(stream) == 1;
+}
+
 void PortAudioDevice::stop() {
     if (!running) {
         return;
     }
-    Pa_StopStream(stream);
-    Pa_CloseStream(stream);
-    stream = nullptr;
-    Pa_Terminate();
     running = false;
+    PaStream* closing = stream;
+    stream = nullptr;
+    // A stream that stopped by itself lost its server (a JACK server that
+    // quit or was killed). Stopping, closing or releasing it then waits on
+    // that server, which never answers: leave it as it is.
+    if (Pa_IsStreamActive(closing) != 1) {
+        Log::plain(
+            "PortAudioDevice: the audio stream had already stopped; leaving it without waiting for its "
+            "server.");
+        return;
+    }
+    if (!stopWithTimeout(closing)) {
+        Log::plain("PortAudioDevice: the audio stream did not stop within " +
+                   std::to_string(StopTimeout.count()) + " s; leaving it.");
+    }
 }
 
 // Runs on PortAudio's audio thread; passes the block on and never ends the stream.

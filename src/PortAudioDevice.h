@@ -27,10 +27,15 @@ public:
     // Opens and starts the stream; true on success, false when already
     // running or when it failed (with a line on standard output).
     bool start();
-    // Stops and closes the stream and releases PortAudio; once only.
+    // Stops and closes the stream and releases PortAudio; once only. A
+    // stream that has lost its server is left alone, and a stop that takes
+    // longer than a few seconds is given up, so stop always returns.
     void stop();
 
     bool isRunning() const { return running; }
+    // Started and still running: false once the stream has stopped by itself,
+    // as it does when its server goes away.
+    bool isStreamAlive() const;
     // The rate asked of the stream: 48000 after the fallback.
     double getSamplerate() const { return sampleRate; }
     PaHostApiTypeId getHostApi() const { return hostApi; }

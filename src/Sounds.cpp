@@ -66,6 +66,8 @@ void Sounds::loadFile(const std::string& path, SoundFile* file) {
     }
     // A file that ends early keeps only the samples it gave.
     file->data.resize(stored);
+    if (stored == 0)
+        Log::plain("vorbisfile: " + path + " holds no audio; it plays as silence.");
     ov_clear(&decoder);
 }
 

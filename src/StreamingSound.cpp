@@ -9,6 +9,7 @@
 #include <SDL_timer.h>
 #include <algorithm>
 #include <cmath>
+#include <pthread.h>
 
 namespace {
 
@@ -86,9 +87,16 @@ bool StreamingSound::Sound::load(const std::string& path) {
     }
     fileOpen = true;
     decodedCount = 0;
+    int decoded = 0;
     for (int i = 0; i < NumBuffers; ++i) {
-        fillBuffer(i);
+        decoded += fillBuffer(i);
         needsRefill[i].store(false, std::memory_order_release);
+    }
+    if (decoded == 0) {
+        // Headers without audio: it would only ever play silence.
+        closeFile();
+        Log::plain("vorbisfile: " + path + " holds no audio, so ignoring.");
+        return false;
     }
     currentBuffer = 0;
     readPos = 0;
@@ -100,7 +108,7 @@ bool StreamingSound::Sound::load(const std::string& path) {
     return true;
 }
 
-void StreamingSound::Sound::fillBuffer(int index) {
+int StreamingSound::Sound::fillBuffer(int index) {
     float* out = &buffers[static_cast<size_t>(index) * BufferSize];
     // The decoder is normally where the last fill stopped; seek only when not.
     // (Straight after opening a chained file libvorbisfile reports a position
@@ -109,6 +117,7 @@ void StreamingSound::Sound::fillBuffer(int index) {
         ov_pcm_seek(&decoder, decodedCount);
     }
     int stored = 0;
+    int decoded = 0;
     bool rewound = false;
     int storedSinceRewind = 0;
     while (stored < BufferSize) {
@@ -132,9 +141,11 @@ void StreamingSound::Sound::fillBuffer(int index) {
         }
         std::copy(pcm[0], pcm[0] + n, out + stored);
         stored += static_cast<int>(n);
+        decoded += static_cast<int>(n);
         storedSinceRewind += static_cast<int>(n);
         decodedCount += static_cast<int>(n);
     }
+    return decoded;
 }
 
 void StreamingSound::Sound::updateBuffers() {
@@ -212,6 +223,8 @@ StreamingSound::~StreamingSound() {
 }
 
 bool StreamingSound::run() {
+    // Named so that its CPU use can be told apart from the other threads'.
+    pthread_setname_np(pthread_self(), "lf-streaming");
     while (!quit.load(std::memory_order_acquire)) {
         refillBuffers();
         SDL_Delay(62);

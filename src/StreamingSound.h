@@ -53,7 +53,8 @@ public:
         friend class StreamingSound;
 
         // Decodes BufferSize samples into buffer index; caller holds decoderLock.
-        void fillBuffer(int index);
+        // Returns how many of them came from the file (the rest is silence).
+        int fillBuffer(int index);
         void closeFile();
 
         std::atomic<bool> active; // set last by load (main), cleared by the audio thread after a fade-out

@@ -19,13 +19,15 @@ void writePages(FILE* out, ogg_page& page) {
     std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), out);
 }
 
-// Appends one logical stream to the open file.
-void encodeStream(FILE* out, const std::vector<Channel>& channels, int serial) {
+// Appends one logical stream to the open file; with headersOnly, its three
+// header packets and no audio.
+void encodeStream(FILE* out, const std::vector<Channel>& channels, int serial, long rate = 44100,
+                  bool headersOnly = false) {
     int count = static_cast<int>(channels.size());
     long frames = static_cast<long>(channels[0].size());
     vorbis_info info;
     vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, count, 44100, 0.6f) != 0) {
+    if (vorbis_encode_init_vbr(&info, count, rate, 0.6f) != 0) {
         throw std::runtime_error("vorbis_encode_init_vbr failed");
     }
     vorbis_comment comment;
@@ -49,7 +51,7 @@ void encodeStream(FILE* out, const std::vector<Channel>& channels, int serial) {
 
     const long chunk = 1024;
     long done = 0;
-    bool ended = false;
+    bool ended = headersOnly;
     while (!ended) {
         long n = std::min(chunk, frames - done);
         if (n > 0) {
@@ -105,9 +107,15 @@ Channel sine(int n, double frequency, float amplitude) {
     return samples;
 }
 
-void write(const std::string& path, const std::vector<Channel>& channels) {
+void write(const std::string& path, const std::vector<Channel>& channels, long rate) {
     FILE* out = openForWriting(path);
-    encodeStream(out, channels, 1001);
+    encodeStream(out, channels, 1001, rate);
+    std::fclose(out);
+}
+
+void writeHeadersOnly(const std::string& path, int channelCount) {
+    FILE* out = openForWriting(path);
+    encodeStream(out, std::vector<Channel>(static_cast<size_t>(channelCount), Channel(1)), 1001, 44100, true);
     std::fclose(out);
 }
 

@@ -13,8 +13,10 @@ using Channel = std::vector<float>;
 // A sine of n samples at the given frequency and amplitude (44100 Hz).
 Channel sine(int n, double frequency, float amplitude);
 
-// Encodes the channels (all of one length) as one logical stream at 44100 Hz.
-void write(const std::string& path, const std::vector<Channel>& channels);
+// Encodes the channels (all of one length) as one logical stream, by default at 44100 Hz.
+void write(const std::string& path, const std::vector<Channel>& channels, long rate = 44100);
+// The three header packets of a stream and no audio packet at all.
+void writeHeadersOnly(const std::string& path, int channelCount);
 // Two logical streams one after the other in one file (a chained file).
 void writeChained(const std::string& path, const std::vector<Channel>& first,
                   const std::vector<Channel>& second);

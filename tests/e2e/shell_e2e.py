@@ -67,7 +67,7 @@ class WindowTests(unittest.TestCase):
     def open_game(self):
         game = Game("-w", "640", "-h", "360", "-win", "-ns")
         self.addCleanup(game.kill)
-        d, w = xwindow.find_window("Lumenfall", size=(640, 360))
+        d, w = xwindow.find_window("Lumenfall", size=(640, 360), pid=game.proc.pid)
         self.assertIsNotNone(w, "no 640 x 360 window named Lumenfall appeared")
         return game, d, w
 
@@ -117,7 +117,7 @@ class CommandLineTests(unittest.TestCase):
         home = tempfile.mkdtemp(prefix="lumenfall-e2e-")
         game = Game(home=home)
         self.addCleanup(game.kill)
-        d, w = xwindow.find_window("Lumenfall", timeout=30)
+        d, w = xwindow.find_window("Lumenfall", timeout=30, pid=game.proc.pid)
         self.assertIsNotNone(w, "no window appeared")
         conf = os.path.join(home, ".config", "Lumenfall", "Lumenfall.conf")
         with open(conf) as f:
@@ -158,7 +158,7 @@ class InstallTests(unittest.TestCase):
             self.assertTrue(os.path.isdir(os.path.join(prefix, "share", "lumenfall", folder)), folder)
         game = Game("-w", "640", "-h", "360", "-win", "-ns", binary=binary)
         self.addCleanup(game.kill)
-        d, w = xwindow.find_window("Lumenfall", size=(640, 360))
+        d, w = xwindow.find_window("Lumenfall", size=(640, 360), pid=game.proc.pid)
         self.assertIsNotNone(w, "the installed game opened no window")
         game.proc.send_signal(signal.SIGTERM)
         status, output = game.wait(timeout=10)

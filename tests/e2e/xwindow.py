@@ -5,11 +5,14 @@ import time
 from Xlib import X, display, protocol
 
 
-def find_window(name, size=None, timeout=10.0):
+def find_window(name, size=None, timeout=10.0, pid=None):
     """The first mapped top-level window whose WM_NAME is name (and whose size
-    is size, when given), or None. The size check skips a window that is
-    still being set up, and one of an earlier run that is being torn down."""
+    is size, and whose _NET_WM_PID is pid, when given), or None. The size
+    check skips a window that is still being set up, and one of an earlier run
+    that is being torn down; the pid check skips the windows of games that
+    other tests run on the same display."""
     d = display.Display()
+    pid_atom = d.intern_atom("_NET_WM_PID")
     deadline = time.time() + timeout
     while time.time() < deadline:
         root = d.screen().root
@@ -17,6 +20,10 @@ def find_window(name, size=None, timeout=10.0):
             try:
                 if w.get_wm_name() != name or w.get_attributes().map_state != X.IsViewable:
                     continue
+                if pid is not None:
+                    prop = w.get_full_property(pid_atom, X.AnyPropertyType)
+                    if not prop or prop.value[0] != pid:
+                        continue
                 if size is None or window_size(w) == size:
                     return d, w
             except Exception:

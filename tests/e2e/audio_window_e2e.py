@@ -1,0 +1,104 @@
+"""Audio set-ups and window closes under the real game: no JACK server and no
+sound card, sound switched off, a JACK server killed while the game plays, and
+the window closed during the note screen, a state switch and the finale."""
+import os
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+import gamerun  # noqa: E402
+
+WORDS = ("-w", "320", "-h", "180", "-win")
+SILENT = "Application: No audio output could be started; the game runs silent."
+
+
+class GameCase(unittest.TestCase):
+    def start(self, *words, env=None):
+        game = gamerun.Game(gamerun.BINARY, *words, env=env)
+        self.addCleanup(game.cleanup)
+        self.assertTrue(game.ready(), game.report())
+        return game
+
+    def to_play(self, game):
+        game.press_key("a")
+        self.assertTrue(game.wait_for_output("GamePlay created", 20), game.report())
+
+    def closes_cleanly(self, game, within=5.0):
+        game.close_window()
+        start = time.time()
+        self.assertEqual(game.wait(timeout=30), 0, game.report())
+        self.assertLess(time.time() - start, within, game.report())
+        self.assertNotIn("failed assertion", game.errors())
+
+
+class AudioTests(GameCase):
+    def test_without_jack_or_sound_card_and_with_sound_off_the_game_runs_silent(self):
+        nowhere = {"JACK_DEFAULT_SERVER": "lumenfall-none-%d" % os.getpid()}
+        # One after the other: the windows open at the same place, and the
+        # picture of a covered window cannot be read.
+        for words in (("-aa", "JACK"), ("-ns",)):
+            game = self.start(*WORDS, *words, env=nowhere)
+            self.to_play(game)
+            self.assertTrue(game.wait_for_output("vorbisfile: Loaded file: ", 20), game.report())
+            self.assertTrue(game.keeps_drawing(), game.report())
+            self.closes_cleanly(game)
+            if words[0] == "-ns":
+                # With sound off the audio output is never tried.
+                self.assertNotIn("PortAudio", game.output())
+                self.assertNotIn(SILENT, game.output())
+            else:
+                self.assertEqual(game.output().count(SILENT), 1, game.report())
+
+    def test_jack_server_killed_while_playing(self):
+        name = "lumenfall-killed-%d" % os.getpid()
+        jack = gamerun.start_jack(name)
+        self.addCleanup(gamerun.release_killed_jack, name)
+        self.addCleanup(gamerun.stop_jack, jack)
+        game = self.start(*WORDS, "-aa", "JACK", env={"JACK_DEFAULT_SERVER": name})
+        self.assertIn("Application: Audio started.", game.output())
+        self.to_play(game)
+        time.sleep(2)
+        jack.kill()
+        jack.wait()
+        self.assertTrue(game.wait_for_output("Application: The audio output stopped; the game runs silent.", 10),
+                        game.report())
+        self.assertTrue(game.keeps_drawing(), "the window stopped changing\n" + game.report())
+        # Stopping the dead stream would wait on the dead server for minutes.
+        self.closes_cleanly(game)
+
+
+class WindowCloseTests(GameCase):
+    """With sound on through the harness's JACK server, so that quitting
+    stops a live stream."""
+
+    def test_closed_during_the_note_screen_and_during_a_state_switch(self):
+        note = self.start(*WORDS, "-aa", "JACK")
+        switch = self.start(*WORDS, "-aa", "JACK")
+        self.assertIn("Application: Audio started.", note.output())
+        self.closes_cleanly(note)
+        self.assertNotIn("GamePlay created", note.output())
+        # The key and the close request reach the game in one batch: the
+        # switch is made and the old state still waits for the audio side
+        # when the loop sees the close.
+        switch.press_key("a")
+        switch.close_window()
+        self.assertEqual(switch.wait(timeout=30), 0, switch.report())
+        self.assertIn("GamePlay created", switch.output())
+        self.assertNotIn("failed assertion", switch.errors())
+
+    def test_closed_during_the_finale(self):
+        game = self.start(*WORDS, "-aa", "JACK")
+        self.to_play(game)
+        deadline = time.time() + 180
+        while time.time() < deadline and "GamePlay: Finale started." not in game.output():
+            game.type_text("hackscandalpaedophile")
+            time.sleep(0.2)
+        self.assertIn("GamePlay: Finale started.", game.output(), game.report())
+        time.sleep(1)
+        self.assertNotIn("GamePlay: Finale ended", game.output())
+        self.closes_cleanly(game)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -102,7 +102,9 @@ TEST(ImageLoader, RefusesWhatIsNotPngOrJpeg) {
     EXPECT_EQ(loader.loadImage(nullptr, 0).pixels, nullptr);
 
     // A failed load forgets the previous size.
-    EXPECT_NE(loader.loadImage(png.data(), static_cast<unsigned int>(png.size())).pixels, nullptr);
+    unsigned char* pixels = loader.loadImage(png.data(), static_cast<unsigned int>(png.size())).pixels;
+    EXPECT_NE(pixels, nullptr);
+    delete[] pixels;
     testing::internal::CaptureStdout();
     EXPECT_EQ(loader.loadImage(fixtures + "/no-such-file.png").pixels, nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");

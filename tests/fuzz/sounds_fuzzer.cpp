@@ -4,10 +4,13 @@
 #include "Sounds.h"
 
 #include "FuzzFile.h"
+#include "OggMutator.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
+
+LUMENFALL_OGG_MUTATOR
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The folder the effects read; "finalSpeech-forward.ogg" stays missing.

@@ -4,9 +4,12 @@
 #include "StreamingSound.h"
 
 #include "FuzzFile.h"
+#include "OggMutator.h"
 
 #include <cstdint>
 #include <vector>
+
+LUMENFALL_OGG_MUTATOR
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const FuzzFile file("recording.ogg");

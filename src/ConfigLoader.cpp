@@ -87,6 +87,11 @@ void ConfigLoader::readFile(const std::string& file) {
     std::FILE* in = std::fopen(file.c_str(), "r");
     if (!in)
         return;
+    read(in);
+    std::fclose(in);
+}
+
+void ConfigLoader::read(std::FILE* in) {
     char line[128];
     while (std::fgets(line, sizeof(line), in)) {
         size_t length = std::strlen(line);
@@ -136,5 +141,4 @@ void ConfigLoader::readFile(const std::string& file) {
             break;
         }
     }
-    std::fclose(in);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 // The configuration folder ($XDG_CONFIG_HOME/Lumenfall or
@@ -16,6 +17,8 @@ public:
     void createFile() const;
     // Reads settings from a file; values that cannot be read are skipped.
     void readFile(const std::string& file);
+    // Reads settings from an open stream to its end, as readFile does.
+    void read(std::FILE* in);
 
     int width;            // "w"; 1024 when missing
     int height;           // "h"; 768 when missing

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -101,7 +102,9 @@ TEST(ImageLoader, RefusesWhatIsNotPngOrJpeg) {
     EXPECT_EQ(loader.loadImage(nullptr, 0).pixels, nullptr);
 
     // A failed load forgets the previous size.
-    EXPECT_NE(loader.loadImage(png.data(), static_cast<unsigned int>(png.size())).pixels, nullptr);
+    unsigned char* pixels = loader.loadImage(png.data(), static_cast<unsigned int>(png.size())).pixels;
+    EXPECT_NE(pixels, nullptr);
+    delete[] pixels;
     testing::internal::CaptureStdout();
     EXPECT_EQ(loader.loadImage(fixtures + "/no-such-file.png").pixels, nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
@@ -122,4 +125,40 @@ TEST(ImageLoader, WarnsAboutLargePicturesButLoadsThem) {
                                "/wide-2048x16.png) dimensions greater than 1024 (2048x16)"),
               0u)
         << file.output;
+}
+
+TEST(ImageLoader, CutPicturesFailInsteadOfHanging) {
+    // A palette PNG whose tRNS chunk claims 262147 bytes, far past the end of
+    // the data (found by fuzzing): the PNG reader used to parse stale buffer
+    // contents after the end for ever.
+    const unsigned char overlong[] = {
+        0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44,
+        0x52, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01, 0x08, 0x03, 0x00, 0x00, 0x00, 0x2c,
+        0x3e, 0xe4, 0x86, 0x00, 0x00, 0x00, 0x09, 0x50, 0x4c, 0x54, 0x45, 0xff, 0x00, 0x00, 0x00,
+        0x00, 0xff, 0x09, 0x09, 0x09, 0xb3, 0xe6, 0xdb, 0x18, 0x00, 0x04, 0x00, 0x03, 0x74, 0x52,
+        0x4e, 0x53, 0xbf, 0xff, 0x00, 0xd7, 0xca, 0x0d, 0x41, 0x00, 0x00, 0x00, 0x0c, 0x49, 0x44,
+        0x41, 0x54, 0x78, 0xda, 0x63, 0x60, 0x60, 0x64, 0x02, 0x00, 0x00, 0x08, 0x00, 0x04, 0x08,
+        0x1d, 0x63, 0x0a, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82,
+    };
+    ImageLoader loader;
+    unsigned char* pixels =
+        loader.loadImage(reinterpret_cast<const char*>(overlong), sizeof(overlong)).pixels;
+    EXPECT_EQ(pixels, nullptr);
+    delete[] pixels;
+
+    // A picture cut anywhere before its closing chunk is refused, from
+    // memory and from a file.
+    const std::string png = fileBytes("rgba-3x2.png");
+    const size_t end = png.size() - 12; // the closing chunk is 12 bytes
+    const std::string path = testing::TempDir() + "/cut.png";
+    for (size_t n = 1; n < end; ++n) {
+        pixels = loader.loadImage(png.data(), static_cast<unsigned int>(n)).pixels;
+        EXPECT_EQ(pixels, nullptr) << n << " bytes";
+        delete[] pixels;
+        std::ofstream(path, std::ios::binary).write(png.data(), static_cast<std::streamsize>(n));
+        pixels = loader.loadImage(path).pixels;
+        EXPECT_EQ(pixels, nullptr) << n << " bytes from a file";
+        delete[] pixels;
+    }
+    std::remove(path.c_str());
 }

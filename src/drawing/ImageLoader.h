@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 class Drawer;
@@ -34,6 +35,8 @@ public:
     unsigned int getHeight() const { return height; }
 
 private:
+    // Decodes the bytes through a stream that reads them.
+    unsigned char* decode(const char* data, size_t size);
     // Decodes from the stream, which the caller closes.
     unsigned char* decode(SDL_RWops* stream);
 

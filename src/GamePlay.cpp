@@ -10,7 +10,10 @@
 #include "Random.h"
 #include "Sounds.h"
 
+#include <SDL.h>
+
 #include <cmath>
+#include <cstdio>
 
 unsigned int GamePlay::titleImage = 0;
 unsigned int GamePlay::ritualsImage = 0;
@@ -32,7 +35,8 @@ GamePlay::GamePlay(Application* application)
       ghostAlpha(0.0f), mixCountdown(30), noiseIndex(0), noiseCountdown(3), sunPhase(0.0f),
       ritualsDelay(120), levels{0.0f, 0.0f, 0.0f}, rates{-0.0005f, -0.0005f, -0.0005f},
       words{"hack", "scandal", "paedophile"}, wordPositions{0, 0, 0}, finale(0.0f), stringLevel(0.0f),
-      firstFrame(true), usePostProcessing(false), playMusic(!application || !application->getNoMusic()) {
+      framesDrawn(0), wordLogged{false, false, false}, firstFrame(true), usePostProcessing(false),
+      playMusic(!application || !application->getNoMusic()) {
     // Each entry is centred on its grid point; the 512-pixel pictures
     // overlap and overhang the screen on every side.
     for (int row = 0; row < Rows; ++row)
@@ -116,12 +120,13 @@ void GamePlay::updateLevels() {
     float sum = levels[0] + levels[1] + levels[2];
     if (sum > 2.7f && finale < 1.0f) {
         if (finale == 0.0f)
-            LOG_DEBUG("GamePlay: Finale started.");
+            LOG_DEBUG("GamePlay: finale started on frame " + std::to_string(framesDrawn));
         finale += 0.005f;
         if (finale >= 1.0f) {
-            LOG_DEBUG("GamePlay: Finale ended; the final speech plays.");
             Sounds::getInstance()->playSound(Sounds::FinalSpeech);
             Sounds::getInstance()->playSound(Sounds::FinalSpeechForward);
+            LOG_DEBUG("GamePlay: finale ended on frame " + std::to_string(framesDrawn) +
+                      ", final recordings started");
         }
         for (float& level : levels)
             if (level < 1.0f)
@@ -129,6 +134,23 @@ void GamePlay::updateLevels() {
     } else if (finale >= 1.0f) {
         for (float& level : levels)
             level = 1.0f;
+    }
+}
+
+void GamePlay::logProgress() {
+    for (int w = 0; w < 3; ++w)
+        if (levels[w] >= 1.0f && !wordLogged[w]) {
+            wordLogged[w] = true;
+            LOG_DEBUG("GamePlay: \"" + words[w] + "\" complete on frame " + std::to_string(framesDrawn));
+        }
+    // Every 100 frames: the frame rate and the state of play can be read
+    // from the log.
+    if (framesDrawn % 100 == 0) {
+        char text[160];
+        std::snprintf(text, sizeof(text), "GamePlay: frame %d at %u ms, levels %.3f %.3f %.3f, finale %.3f",
+                      framesDrawn, static_cast<unsigned>(SDL_GetTicks()), levels[0], levels[1], levels[2],
+                      finale);
+        LOG_DEBUG(text);
     }
 }
 
@@ -146,7 +168,9 @@ void GamePlay::draw(Drawer* drawer) {
         mixUpIndices();
     }
 
+    ++framesDrawn;
     updateLevels();
+    logProgress();
     if (playMusic)
         streamingSound.update(levels[0], levels[1], levels[2]);
 

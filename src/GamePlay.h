@@ -52,6 +52,8 @@ public:
 private:
     void loadResources(Drawer* drawer);
     void updateLevels();
+    // Log lines for each completed word and every 100th frame.
+    void logProgress();
 
     GlitchText titleText;
     GlitchText ritualsText;
@@ -70,6 +72,8 @@ private:
     int wordPositions[3]; // next expected letter of each word
     float finale;         // 0..1 over 200 frames
     float stringLevel;    // last level handed to the strings
+    int framesDrawn;      // play frames so far, for the progress lines in the log
+    bool wordLogged[3];   // the word's completion has been logged
     StreamingSound streamingSound;
     LumenfallStrings strings;
     bool firstFrame;

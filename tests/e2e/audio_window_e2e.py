@@ -91,12 +91,12 @@ class WindowCloseTests(GameCase):
         game = self.start(*WORDS, "-aa", "JACK")
         self.to_play(game)
         deadline = time.time() + 180
-        while time.time() < deadline and "GamePlay: Finale started." not in game.output():
+        while time.time() < deadline and "GamePlay: finale started on frame" not in game.output():
             game.type_text("hackscandalpaedophile")
             time.sleep(0.2)
-        self.assertIn("GamePlay: Finale started.", game.output(), game.report())
+        self.assertIn("GamePlay: finale started on frame", game.output(), game.report())
         time.sleep(1)
-        self.assertNotIn("GamePlay: Finale ended", game.output())
+        self.assertNotIn("GamePlay: finale ended", game.output())
         self.closes_cleanly(game)
 
 

@@ -1,0 +1,250 @@
+"""The whole piece, end to end: the built game with its real data folder
+under the harness's Xvfb and JACK server, played through to the finale by
+the shared play-through driver; then checks of what was seen on screen and
+heard on the JACK ports. On a failure the screenshots and the recording stay
+in a folder the output names.
+
+With LUMENFALL_SDL_LIBRARY_DIR set, the game is loaded against the SDL 1.2
+library in that folder (put first on LD_LIBRARY_PATH)."""
+import os
+import shutil
+import sys
+import tempfile
+import time
+import unittest
+
+import numpy as np
+
+sys.path.insert(0, os.path.dirname(__file__))
+import playthrough  # noqa: E402
+
+BINARY = os.environ["LUMENFALL_BINARY"]
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+TITLE_PNG = os.path.join(SOURCE_DIR, "src", "images", "title.png")
+
+
+def luminance(rgb):
+    return rgb.astype(np.float32) @ np.array([0.299, 0.587, 0.114], dtype=np.float32)
+
+
+def detailed_tiles(lum, tile=40, spread=20.0):
+    """Fraction of tile x tile squares whose luminance varies (std above spread)."""
+    h, w = lum.shape[0] // tile * tile, lum.shape[1] // tile * tile
+    tiles = lum[:h, :w].reshape(h // tile, tile, w // tile, tile).std(axis=(1, 3))
+    return float((tiles > spread).mean())
+
+
+def rms(samples):
+    return float(np.sqrt(np.mean(samples.astype(np.float64) ** 2))) if samples.size else 0.0
+
+
+def band_energy(samples, rate, bands):
+    """Mean power of the mono mix in the given (low, high) Hz bands, from
+    one-second Hann-windowed spectra averaged over the samples."""
+    mono = samples.mean(axis=1)
+    n = rate
+    window = np.hanning(n)
+    freqs = np.fft.rfftfreq(n, 1.0 / rate)
+    total = np.zeros(len(freqs))
+    count = 0
+    for start in range(0, len(mono) - n + 1, n // 2):
+        total += np.abs(np.fft.rfft(mono[start:start + n] * window)) ** 2
+        count += 1
+    if count == 0:
+        return 0.0
+    total /= count
+    return float(sum(total[(freqs >= lo) & (freqs <= hi)].sum() for lo, hi in bands))
+
+
+def title_mask():
+    """Where the title picture is opaque: a 64 x 1024 boolean array."""
+    import subprocess
+    raw = subprocess.run(["convert", TITLE_PNG, "-alpha", "extract", "-depth", "8", "gray:-"],
+                         capture_output=True, check=True).stdout
+    return np.frombuffer(raw, dtype=np.uint8).reshape(64, 1024) > 160
+
+
+class PlayThroughTest(unittest.TestCase):
+    """One play-through, then one test method per thing checked (they share
+    the run, which takes minutes)."""
+
+    run_result = None
+    error = None
+    folder = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="lumenfall-e2e-play-")
+        env = dict(os.environ)
+        library_dir = os.environ.get("LUMENFALL_SDL_LIBRARY_DIR")
+        if library_dir:
+            env["LD_LIBRARY_PATH"] = library_dir + (":" + env["LD_LIBRARY_PATH"] if env.get("LD_LIBRARY_PATH")
+                                                    else "")
+        home = os.path.join(cls.folder, "home")
+        os.makedirs(home)
+        driver = playthrough.PlayThrough(BINARY, home, os.path.join(cls.folder, "recording.wav"),
+                                         log=lambda text: print("  " + text, flush=True), env=env)
+        try:
+            cls.run_result = driver.execute()
+        except playthrough.PlayError as e:
+            cls.run_result = driver.run
+            cls.error = str(e)
+        run = cls.run_result
+        print("play-through took %.0f s; %s frames per second over %d play frames; %d letters typed"
+              % (run.seconds or 0, "%.1f" % run.fps if run.fps else "no", run.fps_frames, run.letters_typed),
+              flush=True)
+        print("steps, in seconds of the recording: " + ", ".join(
+            "%s %.1f" % (name, frame / run.rate) for name, frame in sorted(run.sample_marks.items(),
+                                                                           key=lambda kv: kv[1])), flush=True)
+        cls.failed = False
+
+    @classmethod
+    def tearDownClass(cls):
+        run = cls.run_result
+        if cls.failed or cls.error:
+            with open(os.path.join(cls.folder, "output.txt"), "w") as f:
+                f.write(run.output)
+            run.save_shots(cls.folder)
+            print("Screenshots, recording and game output kept in " + cls.folder, flush=True)
+        else:
+            shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def setUp(self):
+        if self.error:
+            type(self).failed = True
+            self.fail("the play-through stopped: %s\n%s" % (self.error, self.run_result.output[-3000:]))
+
+    def check(self, condition, message):
+        if not condition:
+            type(self).failed = True
+        self.assertTrue(condition, message)
+
+    def gap(self, first, second):
+        """Seconds of recording between two steps."""
+        marks = self.run_result.sample_marks
+        return (marks[second] - marks[first]) / self.run_result.rate
+
+    def shot(self, name):
+        return self.run_result.shots[name][1]
+
+    def audio(self, step, start, end):
+        return self.run_result.audio_window(step, start, end)
+
+    # --- what the player sees --------------------------------------------------
+
+    def test_note_screen_shows_white_text_on_dark_ground_through_the_noise_pass(self):
+        lum = luminance(self.shot("note"))
+        band = lum[232:488, 128:1152]
+        outside = np.concatenate([lum[:200].ravel(), lum[520:].ravel()])
+        bright_band = float((band > 200).mean())
+        bright_outside = float((outside > 200).mean())
+        self.check(bright_band > 0.02, "no white text in the note's band: %.4f bright" % bright_band)
+        self.check(bright_outside < 0.002, "bright pixels outside the note's band: %.4f" % bright_outside)
+        self.check(outside.mean() < 70, "the note's background is not dark: mean %.1f" % outside.mean())
+        change = float(np.abs(lum - luminance(self.shot("note-later"))).mean())
+        self.check(change > 0.3, "two note screenshots a few frames apart are the same (no noise pass): %.3f" % change)
+
+    def test_play_starts_with_the_grid_and_the_title(self):
+        output = self.run_result.output
+        self.check(playthrough.GAMEPLAY_CREATED in output, 'no switch to "GamePlay" in the output')
+        rgb = self.shot("early-play")
+        lum = luminance(rgb)
+        detail = detailed_tiles(lum)
+        self.check(detail > 0.8, "the grid is missing: only %.2f of the squares show detail" % detail)
+        self.check(lum.mean() > 60, "the play screen is dark: mean %.1f" % lum.mean())
+        # The title line is drawn at (24, 32).
+        mask = title_mask()
+        band = lum[32:96, 24:1048]
+        # The title is drawn black, or split into additive colour copies:
+        # either way its glyphs stand out from the pictures around them.
+        glyphs, ground = float(band[mask].mean()), float(band[~mask].mean())
+        self.check(abs(glyphs - ground) > 0.3 * ground,
+                   "no title line: glyph pixels %.1f, the rest of its band %.1f" % (glyphs, ground))
+
+    def test_typing_hack_clears_the_centre_while_the_outer_grid_remains(self):
+        before, after = luminance(self.shot("early-play")), luminance(self.shot("hack-complete"))
+        centre = (slice(300, 420), slice(560, 720))
+        self.check(after[centre].mean() < 0.6 * before[centre].mean(),
+                   "the centre did not darken: %.1f before, %.1f after" % (before[centre].mean(),
+                                                                         after[centre].mean()))
+        outer = np.concatenate([after[:80].ravel(), after[-80:].ravel()])
+        self.check(outer.mean() > 60, "the outer grid went dark: mean %.1f" % outer.mean())
+        detail = detailed_tiles(np.concatenate([after[:80], after[-80:]]))
+        self.check(detail > 0.7, "the outer grid lost its detail: %.2f" % detail)
+
+    def test_finale_shows_a_red_sky_and_a_bright_centre(self):
+        rgb = self.shot("finale-end").astype(np.float32)
+        sky = np.concatenate([rgb[:, :200].reshape(-1, 3), rgb[:, -200:].reshape(-1, 3)])
+        red, green, blue = sky.mean(axis=0)
+        self.check(red > 90 and red > 1.6 * green and red > 1.6 * blue,
+                   "no red sky: mean red %.1f, green %.1f, blue %.1f" % (red, green, blue))
+        centre = luminance(rgb[260:460, 540:740].astype(np.uint8)).mean()
+        self.check(centre > 1.3 * luminance(sky.reshape(1, -1, 3).astype(np.uint8)).mean() and centre > 110,
+                   "the centre is not bright: mean %.1f" % centre)
+        progress = self.run_result.frames
+        self.check(progress["finale-ended"] - progress["finale-started"] in range(199, 202),
+                   "the finale took %d frames" % (progress["finale-ended"] - progress["finale-started"]))
+
+    # --- what the player hears -------------------------------------------------
+
+    def test_sound_starts_with_play_and_the_voices_fall_away_as_the_words_complete(self):
+        note, _ = self.audio("recording", 0.2, self.gap("recording", "gameplay") - 0.3)
+        first, _ = self.audio("gameplay", 0.3, 3.0)
+        full, _ = self.audio("frame100", -4.0, 0.0)
+        one, _ = self.audio("hack-complete", 0.5, 5.0)
+        two, _ = self.audio("scandal-complete", 0.5, 5.0)
+        levels = [rms(x) for x in (note, first, full, one, two)]
+        print("rms: note %.4f, first play seconds %.4f, all voices %.4f, after hack %.4f, after scandal %.4f"
+              % tuple(levels))
+        self.check(levels[0] < 0.002, "the note screen is not silent: rms %.4f" % levels[0])
+        self.check(levels[1] > 0.005, "silence in the first play frames: rms %.4f" % levels[1])
+        self.check(levels[3] < 0.9 * levels[2] and levels[4] < 0.65 * levels[2],
+                   "the voices did not fall away: rms %.4f, %.4f after hack, %.4f after scandal"
+                   % (levels[2], levels[3], levels[4]))
+
+    def test_strings_swell_past_sum_two_and_a_half_and_the_final_recordings_end_the_finale(self):
+        # The strings ring at 172 and 345 Hz: narrow peaks standing out from
+        # the neighbouring frequencies, which speech does not make. With the
+        # sum above 2.7 from the finale's start on they are in the mix.
+        bands = [(166.0, 178.0), (339.0, 351.0)]
+        neighbours = [(132.0, 162.0), (182.0, 212.0), (305.0, 335.0), (355.0, 385.0)]
+        before, rate = self.audio("scandal-complete", 0.5, 5.0)
+        after, _ = self.audio("finale-started", 0.0, self.gap("finale-started", "finale-ended") + 3.5)
+        results = []
+        for samples in (before, after):
+            energy = band_energy(samples, rate, bands)
+            peak = energy / max(band_energy(samples, rate, neighbours) * 26.0 / 124.0, 1e-12)
+            results += [energy, peak]
+        print("near 172 and 345 Hz: energy %.3g and peak %.2f before the strings, %.3g and %.2f after" % tuple(results))
+        self.check(results[2] > 3.0 * results[0] and results[3] > 2.0 and results[3] > 1.5 * results[1],
+                   "no rise of the strings near 172 and 345 Hz: energy %.3g and peak %.2f before, %.3g and %.2f "
+                   "after" % tuple(results))
+        # The voices are silent by the end of the finale: the final
+        # recordings are speech, loud between 1 and 4 kHz.
+        speech = [(1000.0, 4000.0)]
+        tail, _ = self.audio("finale-ended", -3.0, 0.0)
+        burst, _ = self.audio("finale-ended", 0.2, 3.5)
+        e_tail, e_burst = band_energy(tail, rate, speech), band_energy(burst, rate, speech)
+        print("speech band: %.3g at the end of the finale, %.3g after it; rms %.4f, %.4f"
+              % (e_tail, e_burst, rms(tail), rms(burst)))
+        self.check(e_burst > 2.5 * e_tail and rms(burst) > 0.05,
+                   "no burst of the final recordings: speech band %.3g before the end, %.3g after (rms %.4f)"
+                   % (e_tail, e_burst, rms(burst)))
+
+    # --- quitting ----------------------------------------------------------------
+
+    def test_escape_quits_cleanly(self):
+        run = self.run_result
+        self.check(run.status == 0, "exit status %s" % run.status)
+        self.check(run.exit_seconds < 3.0, "took %.1f s to quit" % run.exit_seconds)
+        for bad in ("failed assertion", "Uh oh.", "Could not"):
+            self.check(bad not in run.output, "%r in the output" % bad)
+
+    def test_frame_rate_is_measured_over_enough_frames(self):
+        run = self.run_result
+        self.check(run.fps_frames >= 300, "only %d frames between progress lines" % run.fps_frames)
+        print("frames per second in play: %.1f" % run.fps)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,38 @@
+"""The same play-through with the game loaded against sdl12-compat (SDL 1.2's
+interface on top of SDL 2) instead of classic SDL 1.2: Debian's
+libsdl1.2-compat package is fetched with apt-get, unpacked with dpkg -x into
+the build folder and put first on LD_LIBRARY_PATH. Skipped (status 77) when
+the package cannot be fetched, e.g. without a network."""
+import glob
+import os
+import subprocess
+import sys
+
+SKIP = 77
+here = os.path.dirname(os.path.abspath(__file__))
+cache = os.path.join(os.environ["LUMENFALL_BUILD_DIR"], "sdl12-compat")
+os.makedirs(cache, exist_ok=True)
+debs = glob.glob(os.path.join(cache, "libsdl1.2-compat_*.deb"))
+if not debs:
+    fetched = subprocess.run(["apt-get", "download", "libsdl1.2-compat"], cwd=cache, capture_output=True, text=True)
+    debs = glob.glob(os.path.join(cache, "libsdl1.2-compat_*.deb"))
+    if not debs:
+        print("skipped: apt-get download libsdl1.2-compat failed:\n" + fetched.stdout + fetched.stderr)
+        sys.exit(SKIP)
+unpacked = os.path.join(cache, "root")
+subprocess.run(["dpkg", "-x", debs[0], unpacked], check=True)
+libs = glob.glob(os.path.join(unpacked, "usr", "lib", "*", "sdl12-compat", "libSDL-1.2.so.0"))
+if not libs:
+    sys.exit("no libSDL-1.2.so.0 in " + debs[0])
+library_dir = os.path.dirname(libs[0])
+
+# The dynamic loader must pick the unpacked library for the game.
+env = dict(os.environ, LD_LIBRARY_PATH=library_dir)
+ldd = subprocess.run(["ldd", os.environ["LUMENFALL_BINARY"]], capture_output=True, text=True, env=env).stdout
+line = next((x for x in ldd.splitlines() if "libSDL-1.2.so.0" in x), "")
+if library_dir not in line:
+    sys.exit("the game does not load sdl12-compat from %s: %r" % (library_dir, line))
+print("playing with " + line.strip(), flush=True)
+
+env = dict(os.environ, LUMENFALL_SDL_LIBRARY_DIR=library_dir)
+sys.exit(subprocess.run([sys.executable, os.path.join(here, "play_e2e.py")], env=env).returncode)

@@ -1,0 +1,440 @@
+"""Plays Lumenfall through from the note screen to the finale as a person
+would, on the X display and JACK server of the environment (DISPLAY,
+JACK_DEFAULT_SERVER): waits for the window, presses a key, types "hack",
+"scandal" and "paedophile" with xdotool at a steady pace until the finale has
+run, and presses Escape. Along the way it takes screenshots of the window at
+named moments and records the game's JACK output ports.
+
+Used by the end-to-end test (which checks what was seen and heard) and by
+tools/showcase (which turns the same run into a contact sheet and a recording).
+"""
+import os
+import re
+import subprocess
+import tempfile
+import threading
+import time
+import wave
+
+import numpy as np
+from Xlib import X
+
+import xwindow
+
+WIDTH, HEIGHT = 1280, 720
+WORDS = ("hack", "scandal", "paedophile")
+# The game's log lines that mark the steps of a play-through.
+GAMEPLAY_CREATED = "Application::nextState() GamePlay created."
+PROGRESS = re.compile(r"GamePlay: frame (\d+) at (\d+) ms, levels ([\d.]+) ([\d.]+) ([\d.]+), finale ([\d.]+)")
+COMPLETE = re.compile(r'GamePlay: "(\w+)" complete on frame (\d+)')
+FINALE_STARTED = re.compile(r"GamePlay: finale started on frame (\d+)")
+FINALE_ENDED = re.compile(r"GamePlay: finale ended on frame (\d+)")
+
+
+class PlayError(Exception):
+    """The play-through could not go on; the message says at which step."""
+
+
+class Game:
+    """The game process; every line of its output is kept with the
+    monotonic time at which it arrived."""
+
+    def __init__(self, binary, args, env):
+        self.proc = subprocess.Popen([binary, *args], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
+        self.lines = []  # (time.monotonic(), text)
+        self.cond = threading.Condition()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            line = raw.decode("utf-8", "replace").rstrip("\n")
+            with self.cond:
+                self.lines.append((time.monotonic(), line))
+                self.cond.notify_all()
+        with self.cond:
+            self.cond.notify_all()
+
+    def output(self):
+        with self.cond:
+            return "\n".join(text for _, text in self.lines)
+
+    def find(self, pattern, start=0):
+        """(index, arrival time, match) of the first line from index start
+        that matches, or None."""
+        with self.cond:
+            for i in range(start, len(self.lines)):
+                t, text = self.lines[i]
+                m = pattern.search(text) if hasattr(pattern, "search") else (pattern in text and text)
+                if m:
+                    return i, t, m
+        return None
+
+    def wait_for(self, pattern, timeout, start=0):
+        deadline = time.monotonic() + timeout
+        with self.cond:
+            while True:
+                found = self.find(pattern, start)
+                if found:
+                    return found
+                left = deadline - time.monotonic()
+                if left <= 0 or (self.proc.poll() is not None and not self.reader.is_alive()):
+                    return None
+                self.cond.wait(min(left, 0.2))
+
+    def progress(self):
+        """Every progress line so far: (arrival time, frame, game ms, levels, finale)."""
+        out = []
+        with self.cond:
+            for t, text in self.lines:
+                m = PROGRESS.search(text)
+                if m:
+                    out.append((t, int(m.group(1)), int(m.group(2)), [float(m.group(k)) for k in (3, 4, 5)],
+                                float(m.group(6))))
+        return out
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.reader.join(timeout=5)
+        self.proc.stdout.close()
+
+
+class Recorder:
+    """A JACK client that records two output ports of the game in memory.
+    Times are kept in JACK frames: under load the dummy server can fall
+    behind the wall clock, so a step's place in the recording is the server's
+    frame time at that step, not its wall-clock time."""
+
+    def __init__(self, ports):
+        import jack  # Debian's python3-jack-client
+
+        self.client = jack.Client("lumenfall-play-recorder", no_start_server=True)
+        self.inputs = [self.client.inports.register("in_%d" % (k + 1)) for k in range(2)]
+        self.blocks = []
+        self.first_frame = None
+        self.recording = True
+        self.client.set_process_callback(self._process)
+        self.client.activate()
+        for source, target in zip(ports, self.inputs):
+            self.client.connect(source, target)
+
+    def _process(self, frames):
+        if not self.recording:
+            return
+        if self.first_frame is None:
+            self.first_frame = self.client.last_frame_time
+        self.blocks.append(np.stack([port.get_array().copy() for port in self.inputs], axis=1))
+
+    def frame_now(self):
+        return self.client.frame_time
+
+    def stop(self):
+        self.recording = False
+        self.client.deactivate()
+        self.client.close()
+
+    def samples(self):
+        return np.concatenate(self.blocks) if self.blocks else np.zeros((0, 2), dtype=np.float32)
+
+
+def jack_output_ports(client_prefix="PortAudio"):
+    """The game's JACK output ports (PortAudio's JACK host API names its
+    client PortAudio), or an empty list."""
+    result = subprocess.run(["jack_lsp"], capture_output=True, text=True, timeout=20)
+    return sorted(p for p in result.stdout.split() if p.startswith(client_prefix) and ":out_" in p)
+
+
+def write_wav(samples, rate, path):
+    pcm = (np.clip(samples, -1.0, 1.0) * 32767.0).astype("<i2")
+    with wave.open(path, "wb") as w:
+        w.setnchannels(samples.shape[1])
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(pcm.tobytes())
+
+
+def read_wav(path):
+    """(samples as float32 array of frames x channels in -1..1, sample rate)."""
+    with wave.open(path, "rb") as w:
+        rate, channels, width = w.getframerate(), w.getnchannels(), w.getsampwidth()
+        data = w.readframes(w.getnframes())
+    if width != 2:
+        raise PlayError("expected a 16-bit recording, got %d bytes a sample" % width)
+    samples = np.frombuffer(data, dtype="<i2").astype(np.float32) / 32768.0
+    return samples.reshape(-1, channels), rate
+
+
+class Run:
+    """What a play-through saw and heard, with the times of its steps."""
+
+    def __init__(self):
+        self.shots = {}  # name -> (monotonic time, H x W x 3 uint8 RGB array)
+        self.shot_order = []
+        self.marks = {}  # step name -> monotonic time
+        self.frames = {}  # step name -> play frame number from the log
+        self.output = ""
+        self.status = None
+        self.exit_seconds = None
+        self.recording = None  # path of the recording (WAV)
+        self.samples = None  # the recording, frames x 2 float32
+        self.rate = 44100
+        self.sample_marks = {}  # step name -> its frame in the recording
+        self.fps = None
+        self.fps_frames = 0
+        self.letters_per_second = None
+        self.letters_typed = 0
+        self.seconds = None
+
+    def save_shots(self, folder):
+        """Writes every screenshot as NN-name.png into folder; returns the paths."""
+        paths = []
+        for k, name in enumerate(self.shot_order):
+            path = os.path.join(folder, "%02d-%s.png" % (k, name))
+            write_png(self.shots[name][1], path)
+            paths.append(path)
+        return paths
+
+    def audio_window(self, step, start, end):
+        """Samples (frames x channels) recorded from start to end seconds
+        after the named step."""
+        at = self.sample_marks[step]
+        a = max(0, at + int(start * self.rate))
+        b = max(a, at + int(end * self.rate))
+        return self.samples[a:b], self.rate
+
+
+def write_png(rgb, path):
+    subprocess.run(["convert", "-size", "%dx%d" % (rgb.shape[1], rgb.shape[0]), "-depth", "8", "rgb:-", path],
+                   input=rgb.tobytes(), check=True, timeout=60)
+
+
+def grab(window):
+    """The window's pixels as an H x W x 3 RGB array, read straight from the
+    X server (no grab of the server, unlike ImageMagick's import)."""
+    geometry = window.get_geometry()
+    image = window.get_image(0, 0, geometry.width, geometry.height, X.ZPixmap, 0xFFFFFFFF)
+    pixels = np.frombuffer(image.data, dtype=np.uint8).reshape(geometry.height, geometry.width, 4)
+    return np.ascontiguousarray(pixels[:, :, 2::-1])  # B, G, R, X in memory on little-endian servers
+
+
+class PlayThrough:
+    """One run of the game from start to Escape. log(text) reports progress."""
+
+    def __init__(self, binary, home, recording_path, log=print, env=None, deadline=540.0):
+        self.binary = binary
+        self.home = home
+        self.recording_path = recording_path
+        self.log = log
+        self.env = dict(env if env is not None else os.environ)
+        self.env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
+        self.deadline = deadline
+        self.run = Run()
+        self.game = None
+        self.recorder = None
+        self.display = None
+        self.window = None
+
+    # --- steps ---------------------------------------------------------------
+
+    def shot(self, name):
+        self.run.shots[name] = (time.monotonic(), grab(self.window))
+        if name not in self.run.shot_order:
+            self.run.shot_order.append(name)
+        self.log("screenshot %s" % name)
+
+    def mark(self, name, when=None):
+        """Notes a step's time; the time of a log line is when it arrived."""
+        now = time.monotonic()
+        self.run.marks[name] = when if when is not None else now
+        if self.recorder:
+            late = now - self.run.marks[name]
+            self.run.sample_marks[name] = self.recorder.frame_now() - int(late * self.run.rate)
+
+    def type_word(self, word, delay_ms):
+        subprocess.run(["xdotool", "type", "--delay", str(delay_ms), word], check=True, timeout=60)
+        self.run.letters_typed += len(word)
+
+    def time_left(self):
+        return self.started + self.deadline - time.monotonic()
+
+    def wait_line(self, pattern, what, timeout, start=0):
+        found = self.game.wait_for(pattern, min(timeout, max(self.time_left(), 1.0)), start)
+        if not found:
+            raise PlayError("timed out waiting for %s" % what)
+        return found
+
+    def start(self):
+        self.started = time.monotonic()
+        self.game = Game(self.binary, ["-w", str(WIDTH), "-h", str(HEIGHT), "-win", "-aa", "JACK"], self.env)
+        self.display, self.window = xwindow.find_window("Lumenfall", size=(WIDTH, HEIGHT), timeout=60)
+        if self.window is None:
+            raise PlayError("no %d x %d window named Lumenfall appeared" % (WIDTH, HEIGHT))
+        self.mark("window")
+        # No window manager gives the window the keyboard: give it the input
+        # focus (an earlier window's exit may have left the focus on None)
+        # and put the pointer in it.
+        self.window.set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
+        self.display.sync()
+        geometry = self.window.get_geometry()
+        root = self.window.translate_coords(self.display.screen().root, 0, 0)
+        subprocess.run(["xdotool", "mousemove", str(-root.x + geometry.width // 2),
+                        str(-root.y + geometry.height // 2)], check=True, timeout=20)
+        self.wait_line("Application: Audio started.", "the audio device to start", 30)
+        ports = []
+        for _ in range(100):
+            ports = jack_output_ports()
+            if len(ports) >= 2:
+                break
+            time.sleep(0.1)
+        if len(ports) < 2:
+            raise PlayError("the game's JACK output ports did not appear")
+        self.recorder = Recorder(ports[:2])
+        self.run.rate = self.recorder.client.samplerate
+        self.mark("recording")
+
+    def note_screen(self):
+        # The window is black until the first frame is drawn.
+        for _ in range(100):
+            if grab(self.window).mean() > 5:
+                break
+            time.sleep(0.05)
+        # Two screenshots a few frames apart: the noise pass changes its
+        # picture every sixth frame.
+        self.shot("note")
+        first = self.run.shots["note"][1]
+        for _ in range(10):
+            time.sleep(0.25)
+            self.shot("note-later")
+            if not np.array_equal(first, self.run.shots["note-later"][1]):
+                break
+        if self.game.find(GAMEPLAY_CREATED):
+            raise PlayError("the note screen ended before its screenshots were taken")
+
+    def into_play(self):
+        subprocess.run(["xdotool", "key", "x"], check=True, timeout=20)
+        _, t, _ = self.wait_line(GAMEPLAY_CREATED, 'the switch to "GamePlay"', 30)
+        self.mark("gameplay", t)
+        # 100 frames untouched: every picture and recording has started.
+        found = self.wait_line(PROGRESS, "the 100th play frame", 120)
+        self.mark("frame100", found[1])
+        self.shot("early-play")
+        frames = int(found[2].group(1))
+        fps = frames / max(found[1] - t, 1e-3)
+        # One letter a frame keeps a word's rate at its highest; a person
+        # types at most about twelve letters a second.
+        self.run.letters_per_second = min(12.0, max(4.0, fps * 1.2))
+        self.log("about %.1f frames per second at first: typing %.1f letters a second"
+                 % (fps, self.run.letters_per_second))
+
+    def type_until(self, word, stop_pattern, what, half_shot=None):
+        delay = int(1000 / self.run.letters_per_second)
+        start_line = len(self.game.lines)
+        half_taken = half_shot is None
+        index = WORDS.index(word)
+        progress = self.game.progress()
+        self.typing_from_frame = progress[-1][1] if progress else 0
+        while not self.game.find(stop_pattern, start_line):
+            if self.time_left() <= 0:
+                raise PlayError("ran out of time typing %r before %s" % (word, what))
+            if self.game.proc.poll() is not None:
+                raise PlayError("the game ended while %r was typed" % word)
+            self.type_word(word, delay)
+            progress = self.game.progress()
+            if (progress and progress[-1][1] > self.typing_from_frame + 300 and progress[-1][3][index] == 0.0):
+                raise PlayError("300 frames of typing %r left its level at 0: the keys do not reach the game" % word)
+            if not half_taken:
+                progress = self.game.progress()
+                if progress and progress[-1][3][index] >= 0.5 and progress[-1][0] > self.run.marks[word]:
+                    self.shot(half_shot)
+                    half_taken = True
+        return self.game.find(stop_pattern, start_line)
+
+    def play(self):
+        for word, shot in (("hack", "hack-half"), ("scandal", "scandal-half")):
+            self.mark(word)
+            self.log('typing "%s"' % word)
+            _, t, m = self.type_until(word, re.compile(r'"%s" complete' % word), "its completion", shot)
+            self.mark(word + "-complete", t)
+            self.run.frames[word + "-complete"] = int(COMPLETE.search(m.string).group(2))
+            self.shot(word + "-complete")
+        self.mark("paedophile")
+        self.log('typing "paedophile"')
+        _, t, m = self.type_until("paedophile", FINALE_STARTED, "the finale", "paedophile-half")
+        self.mark("finale-started", t)
+        self.run.frames["finale-started"] = int(m.group(1))
+        self.shot("finale-start")
+        # The finale's 200 frames: two screenshots on the way, one after.
+        started_frame = self.run.frames["finale-started"]
+        found = self.wait_line(PROGRESS, "a progress line in the finale", 120)
+        while found and int(found[2].group(1)) <= started_frame:
+            found = self.wait_line(PROGRESS, "a progress line in the finale", 120, found[0] + 1)
+        self.shot("finale-middle")
+        _, t, m = self.wait_line(FINALE_ENDED, "the end of the finale", 200)
+        self.mark("finale-ended", t)
+        self.run.frames["finale-ended"] = int(m.group(1))
+        time.sleep(1.5)
+        self.shot("finale-end")
+        # Let the final recordings sound for a while before quitting.
+        time.sleep(6.0)
+        self.mark("finale-after")
+
+    def quit(self):
+        subprocess.run(["xdotool", "key", "Escape"], check=True, timeout=20)
+        pressed = time.monotonic()
+        try:
+            self.run.status = self.game.proc.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.run.status = None
+        self.run.exit_seconds = time.monotonic() - pressed
+        self.mark("exit")
+
+    # --- the whole run ---------------------------------------------------------
+
+    def execute(self):
+        """Runs every step; on an error the game is killed and the error
+        raised after the recording is closed. Returns the Run."""
+        try:
+            self.start()
+            self.note_screen()
+            self.into_play()
+            self.play()
+            self.quit()
+        finally:
+            if self.game:
+                self.game.kill()
+                self.game.reader.join(timeout=5)
+                self.run.output = self.game.output()
+            if self.recorder:
+                self.recorder.stop()
+                first = self.recorder.first_frame or 0
+                # Frame times wrap at 2^32; a step noted before the first
+                # recorded block sits at the recording's start.
+                for name, frame in self.run.sample_marks.items():
+                    offset = (frame - first) % 2**32
+                    self.run.sample_marks[name] = offset if offset < 2**31 else 0
+                self.run.samples = self.recorder.samples()
+                if self.recording_path:
+                    write_wav(self.run.samples, self.run.rate, self.recording_path)
+                    self.run.recording = self.recording_path
+            if self.display:
+                self.display.close()
+            self.run.seconds = time.monotonic() - self.started
+            self._frame_rate()
+        return self.run
+
+    def _frame_rate(self):
+        """Frames per second from the game's own clock, over the longest
+        stretch of progress lines."""
+        if not self.game:
+            return
+        progress = self.game.progress()
+        if len(progress) >= 2:
+            first, last = progress[0], progress[-1]
+            self.run.fps_frames = last[1] - first[1]
+            self.run.fps = self.run.fps_frames * 1000.0 / max(last[2] - first[2], 1)
+
+
+def default_home():
+    return tempfile.mkdtemp(prefix="lumenfall-play-")

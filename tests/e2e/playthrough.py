@@ -10,7 +10,9 @@ tools/showcase (which turns the same run into a contact sheet and a recording).
 """
 import os
 import re
+import signal
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -102,41 +104,84 @@ class Game:
 
 
 class Recorder:
-    """A JACK client that records two output ports of the game in memory.
+    """Records two output ports of the game in memory through a JACK client
+    in a process of its own (this module run with --record), so that the
+    driver's own Python work (screenshots) never holds up the JACK callback.
     Times are kept in JACK frames: under load the dummy server can fall
     behind the wall clock, so a step's place in the recording is the server's
     frame time at that step, not its wall-clock time."""
 
-    def __init__(self, ports):
+    def __init__(self, ports, raw_path):
         import jack  # Debian's python3-jack-client
 
-        self.client = jack.Client("lumenfall-play-recorder", no_start_server=True)
-        self.inputs = [self.client.inports.register("in_%d" % (k + 1)) for k in range(2)]
-        self.blocks = []
-        self.first_frame = None
-        self.recording = True
-        self.client.set_process_callback(self._process)
-        self.client.activate()
-        for source, target in zip(ports, self.inputs):
-            self.client.connect(source, target)
-
-    def _process(self, frames):
-        if not self.recording:
-            return
-        if self.first_frame is None:
-            self.first_frame = self.client.last_frame_time
-        self.blocks.append(np.stack([port.get_array().copy() for port in self.inputs], axis=1))
+        self.raw_path = raw_path
+        self.proc = subprocess.Popen([sys.executable, os.path.abspath(__file__), "--record", raw_path, *ports],
+                                     stdout=subprocess.PIPE, text=True)
+        # The recorder prints its first recorded frame once it records.
+        line = self.proc.stdout.readline()
+        if not line.startswith("first-frame "):
+            raise PlayError("the JACK recorder did not start")
+        self.first_frame = int(line.split()[1])
+        self.clock = jack.Client("lumenfall-play-clock", no_start_server=True)
+        self.samplerate = self.clock.samplerate
 
     def frame_now(self):
-        return self.client.frame_time
+        return self.clock.frame_time
 
     def stop(self):
-        self.recording = False
-        self.client.deactivate()
-        self.client.close()
+        self.clock.close()
+        self.proc.send_signal(signal.SIGINT)
+        try:
+            self.proc.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        self.proc.stdout.close()
 
     def samples(self):
-        return np.concatenate(self.blocks) if self.blocks else np.zeros((0, 2), dtype=np.float32)
+        try:
+            return np.fromfile(self.raw_path, dtype=np.float32).reshape(-1, 2)
+        except OSError:
+            return np.zeros((0, 2), dtype=np.float32)
+
+
+def record(raw_path, ports):
+    """The recorder process: connects to the ports, prints the first frame it
+    records, and writes the samples as raw float32 pairs on SIGINT."""
+    import jack
+
+    client = jack.Client("lumenfall-play-recorder", no_start_server=True)
+    inputs = [client.inports.register("in_%d" % (k + 1)) for k in range(2)]
+    blocks = []
+    started = threading.Event()
+    first = []
+
+    @client.set_process_callback
+    def process(frames):
+        if not first:
+            first.append(client.last_frame_time)
+            started.set()
+        blocks.append((client.last_frame_time, np.stack([port.get_array().copy() for port in inputs], axis=1)))
+
+    stop = threading.Event()
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    client.activate()
+    for source, target in zip(ports, inputs):
+        client.connect(source, target)
+    started.wait(30)
+    print("first-frame %d" % (first[0] if first else 0), flush=True)
+    while not stop.wait(0.2):
+        pass
+    client.deactivate()
+    client.close()
+    # Each block goes where its frame time says: a cycle the recorder missed
+    # stays silent instead of pulling everything after it earlier.
+    length = max(((frame - first[0]) % 2**32 + len(block) for frame, block in blocks), default=0)
+    out = np.zeros((length, 2), dtype=np.float32)
+    for frame, block in blocks:
+        at = (frame - first[0]) % 2**32
+        out[at:at + len(block)] = block
+    out.tofile(raw_path)
 
 
 def jack_output_ports(client_prefix="PortAudio"):
@@ -290,8 +335,9 @@ class PlayThrough:
             time.sleep(0.1)
         if len(ports) < 2:
             raise PlayError("the game's JACK output ports did not appear")
-        self.recorder = Recorder(ports[:2])
-        self.run.rate = self.recorder.client.samplerate
+        self.raw_recording = tempfile.NamedTemporaryFile(prefix="lumenfall-play-", suffix=".raw", delete=False).name
+        self.recorder = Recorder(ports[:2], self.raw_recording)
+        self.run.rate = self.recorder.samplerate
         self.mark("recording")
 
     def note_screen(self):
@@ -415,6 +461,7 @@ class PlayThrough:
                     offset = (frame - first) % 2**32
                     self.run.sample_marks[name] = offset if offset < 2**31 else 0
                 self.run.samples = self.recorder.samples()
+                os.unlink(self.raw_recording)
                 if self.recording_path:
                     write_wav(self.run.samples, self.run.rate, self.recording_path)
                     self.run.recording = self.recording_path
@@ -436,5 +483,5 @@ class PlayThrough:
             self.run.fps = self.run.fps_frames * 1000.0 / max(last[2] - first[2], 1)
 
 
-def default_home():
-    return tempfile.mkdtemp(prefix="lumenfall-play-")
+if __name__ == "__main__" and len(sys.argv) >= 5 and sys.argv[1] == "--record":
+    record(sys.argv[2], sys.argv[3:5])

@@ -84,26 +84,29 @@ TEST(PortAudioDevice, PlaysEffectsToTheServerSampleForSample) {
     SDL_Delay(500);
     recorder.stop();
 
+    // A loaded machine can make the dummy server run a cycle without our
+    // client (an xrun), which shows as a block of silence inside the sound.
+    // So the sound's samples are compared in order with silence left out:
+    // every sample must arrive, unchanged, on both channels, and nothing else.
     const std::vector<float>& left = recorder.getLeft();
     const std::vector<float>& right = recorder.getRight();
     size_t frames = recorder.getFrames();
-    size_t onset = 0;
-    while (onset < frames && left[onset] == 0.0f) {
-        ++onset;
+    std::vector<float> heardLeft, heardRight, wanted;
+    for (size_t i = 0; i < frames; ++i) {
+        if (left[i] != 0.0f)
+            heardLeft.push_back(left[i]);
+        if (right[i] != 0.0f)
+            heardRight.push_back(right[i]);
     }
-    size_t firstSound = 0;
-    while (expected[firstSound] == 0.0f) {
-        ++firstSound;
-    }
-    ASSERT_GE(onset, firstSound);
-    onset -= firstSound;
-    ASSERT_LE(onset + expected.size(), frames) << "the recording ends before the effect";
-    for (size_t i = 0; i < expected.size(); ++i) {
-        ASSERT_EQ(left[onset + i], expected[i]) << "sample " << i;
-        ASSERT_EQ(right[onset + i], expected[i]) << "sample " << i;
-    }
-    for (size_t i = onset + expected.size(); i < frames; ++i) {
-        ASSERT_EQ(left[i], 0.0f) << "after the effect, frame " << i;
+    for (float sample : expected)
+        if (sample != 0.0f)
+            wanted.push_back(sample);
+    ASSERT_GT(wanted.size(), 1000u);
+    ASSERT_EQ(heardLeft.size(), wanted.size()) << "the recording holds more or less than the effect";
+    ASSERT_EQ(heardRight.size(), wanted.size());
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        ASSERT_EQ(heardLeft[i], wanted[i]) << "sample " << i;
+        ASSERT_EQ(heardRight[i], wanted[i]) << "sample " << i;
     }
 
     device.stop();

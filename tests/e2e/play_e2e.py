@@ -150,7 +150,7 @@ class PlayThroughTest(unittest.TestCase):
         rgb = self.shot("early-play")
         lum = luminance(rgb)
         detail = detailed_tiles(lum)
-        self.check(detail > 0.8, "the grid is missing: only %.2f of the squares show detail" % detail)
+        self.check(detail > 0.5, "the grid is missing: only %.2f of the squares show detail" % detail)
         self.check(lum.mean() > 60, "the play screen is dark: mean %.1f" % lum.mean())
         # The title line is drawn at (24, 32).
         mask = title_mask()

@@ -191,14 +191,18 @@ class PlayThroughTest(unittest.TestCase):
         note, _ = self.audio("recording", 0.2, self.gap("recording", "gameplay") - 0.3)
         first, _ = self.audio("gameplay", 0.3, 3.0)
         full, _ = self.audio("frame100", -4.0, 0.0)
-        one, _ = self.audio("hack-complete", 0.5, 5.0)
-        two, _ = self.audio("scandal-complete", 0.5, 5.0)
+        # Eight seconds: long enough to even out the speech, short enough that
+        # the next word's level is still low.
+        one, _ = self.audio("hack-complete", 0.5, 8.0)
+        two, _ = self.audio("scandal-complete", 0.5, 8.0)
         levels = [rms(x) for x in (note, first, full, one, two)]
         print("rms: note %.4f, first play seconds %.4f, all voices %.4f, after hack %.4f, after scandal %.4f"
               % tuple(levels))
         self.check(levels[0] < 0.002, "the note screen is not silent: rms %.4f" % levels[0])
         self.check(levels[1] > 0.005, "silence in the first play frames: rms %.4f" % levels[1])
-        self.check(levels[3] < 0.9 * levels[2] and levels[4] < 0.65 * levels[2],
+        # The output stage compresses the mix, so a third of the voices gone
+        # lowers it less than a third.
+        self.check(levels[3] < 0.93 * levels[2] and levels[4] < 0.7 * levels[2] and levels[4] < levels[3],
                    "the voices did not fall away: rms %.4f, %.4f after hack, %.4f after scandal"
                    % (levels[2], levels[3], levels[4]))
 

@@ -230,20 +230,6 @@ void GamePlay::draw(Drawer* drawer) {
     else
         --ritualsDelay;
 
-    if (usePostProcessing) {
-        drawer->endFrameBufferDrawing();
-        if (--noiseCountdown < 0) {
-            noiseCountdown = 5;
-            int next = noiseIndex;
-            while (next == noiseIndex)
-                next = static_cast<int>(uniform() * 3.99f);
-            noiseIndex = next;
-        }
-        drawer->useSecondImage(PostProc::images[noiseIndex]);
-        drawer->useShader(PostProc::shader, 0.0f);
-        if (unsigned int frame = drawer->getFrameBufferImage())
-            drawer->drawImage(frame, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
-        drawer->useShader(0, 0.0f);
-        drawer->useSecondImage(0);
-    }
+    if (usePostProcessing)
+        PostProc::finishFrame(drawer, noiseIndex, noiseCountdown);
 }

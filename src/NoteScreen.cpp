@@ -5,7 +5,6 @@
 #include "ImageLoader.h"
 #include "Images.h"
 #include "PostProc.h"
-#include "Random.h"
 
 unsigned int NoteScreen::background = 0;
 unsigned int NoteScreen::text = 0;
@@ -57,22 +56,8 @@ void NoteScreen::draw(Drawer* drawer) {
     if (text)
         drawer->drawImage(text, 128.0f, 232.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
 
-    if (usePostProcessing) {
-        drawer->endFrameBufferDrawing();
-        if (--noiseCountdown < 0) {
-            noiseCountdown = 5;
-            int next = noiseIndex;
-            while (next == noiseIndex)
-                next = static_cast<int>((Random::next() + 1.0f) * 0.5f * 3.99f);
-            noiseIndex = next;
-        }
-        drawer->useSecondImage(PostProc::images[noiseIndex]);
-        drawer->useShader(PostProc::shader, 0.0f);
-        if (unsigned int frame = drawer->getFrameBufferImage())
-            drawer->drawImage(frame, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
-        drawer->useShader(0, 0.0f);
-        drawer->useSecondImage(0);
-    }
+    if (usePostProcessing)
+        PostProc::finishFrame(drawer, noiseIndex, noiseCountdown);
 
     if (--framesLeft <= 0)
         nextState("GamePlay", "");

@@ -16,12 +16,16 @@ void ImageManager::loadImages(Drawer* d) {
 }
 
 void ImageManager::loadImages(Drawer* d, const FilePath& imagesPath) {
-    // The folder is listed on every call, so pictures added while the game
-    // runs still arrive, as long as they sort after those already loaded.
-    FATAL_CHECK(imagesPath.getNumChildren() > 0);
-    if (static_cast<int>(images.size()) >= imagesPath.getNumChildren())
+    // Once every picture of the folder is in, the folder is not read again:
+    // this runs every frame for the whole game.
+    if (complete)
         return;
+    FATAL_CHECK(imagesPath.getNumChildren() > 0);
     FilePath child = imagesPath.getChild(static_cast<int>(images.size()));
+    if (child.path.empty()) {
+        complete = true;
+        return;
+    }
     ImageData data = ImageLoader().loadImage(child.path);
     unsigned int handle = d->loadImage(data.pixels, data.width, data.height);
     // The handle 0 still takes its place in the set, so the folder is not
@@ -42,4 +46,5 @@ unsigned int ImageManager::getRandomImage() const {
 
 void ImageManager::reset() {
     images.clear();
+    complete = false;
 }

@@ -26,4 +26,5 @@ public:
 
 private:
     std::vector<unsigned int> images; // drawer image ids in loading order
+    bool complete = false;            // every picture of the folder is loaded
 };

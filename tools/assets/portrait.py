@@ -145,7 +145,7 @@ def build(n, seed=401):
     df = np.clip(nx * fill[0] + ny * fill[1] + nz * fill[2], 0, 1)
     half = key + np.array([0, 0, 1.0])
     half /= np.linalg.norm(half)
-    spec = np.clip(nx * half[0] + ny * half[1] + nz * half[2], 0, 1) ** 40
+    specular = np.clip(nx * half[0] + ny * half[1] + nz * half[2], 0, 1) ** 40
     rim = np.clip(1 - nz, 0, 1) ** 3
     # Ambient occlusion from how far the surface lies below its surroundings.
     zz = np.where(inside, f.z, -200)
@@ -155,7 +155,7 @@ def build(n, seed=401):
     neck_shadow *= (np.abs(f.x - 512) < 120)
     light = (0.16 + 0.85 * dk + 0.28 * df) * occl * (1 - 0.45 * neck_shadow)
     skin = ~(hair_mask | body)
-    gray = alb * light + 0.18 * spec * skin + 0.12 * rim
+    gray = alb * light + 0.18 * specular * skin + 0.12 * rim
     for sx in (-1, 1):
         catch = f.region(512 + sx * 70 - 5, 396, 3.5, 3.5)
         gray = np.maximum(gray, catch * 0.95)

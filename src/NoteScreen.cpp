@@ -1,7 +1,6 @@
 #include "NoteScreen.h"
 
 #include "Drawer.h"
-#include "FilePath.h"
 #include "ImageLoader.h"
 #include "Images.h"
 #include "PostProc.h"
@@ -21,20 +20,14 @@ void NoteScreen::resetResources() {
     PostProc::shader = 0;
     for (unsigned int& image : PostProc::images)
         image = 0;
+    PostProc::loaded = false;
 }
 
 void NoteScreen::loadResources(Drawer* drawer) {
     background = ImageLoader::loadCompiledImage(drawer, Images::noteback_png, Images::noteback_png_size);
     text = ImageLoader::loadCompiledImage(drawer, Images::note_png, Images::note_png_size);
-    PostProc::images[0] = ImageLoader::loadCompiledImage(drawer, Images::noise1_jpg, Images::noise1_jpg_size);
-    PostProc::images[1] = ImageLoader::loadCompiledImage(drawer, Images::noise2_jpg, Images::noise2_jpg_size);
-    PostProc::images[2] = ImageLoader::loadCompiledImage(drawer, Images::noise3_jpg, Images::noise3_jpg_size);
-    PostProc::images[3] = ImageLoader::loadCompiledImage(drawer, Images::noise4_jpg, Images::noise4_jpg_size);
-    if (usePostProcessing) {
-        FilePath shaders = FilePath::getDataFilesDir().getChild("shaders");
-        PostProc::shader = drawer->loadShader(shaders.getChild("postProc.vert").path,
-                                              shaders.getChild("postProc.frag").path);
-    }
+    if (!PostProc::loaded)
+        PostProc::load(drawer, usePostProcessing);
     // Once per run, whether or not the shader could be loaded.
     resourcesLoaded = true;
 }

@@ -1,11 +1,29 @@
 #include "PostProc.h"
 
 #include "Drawer.h"
+#include "FilePath.h"
+#include "ImageLoader.h"
+#include "Images.h"
 #include "Random.h"
 
 unsigned int PostProc::shader = 0;
 unsigned int PostProc::images[4] = {0, 0, 0, 0};
 std::vector<unsigned int> PostProc::featherImages;
+bool PostProc::loaded = false;
+
+void PostProc::load(Drawer* drawer, bool usePostProcessing) {
+    images[0] = ImageLoader::loadCompiledImage(drawer, Images::noise1_jpg, Images::noise1_jpg_size);
+    images[1] = ImageLoader::loadCompiledImage(drawer, Images::noise2_jpg, Images::noise2_jpg_size);
+    images[2] = ImageLoader::loadCompiledImage(drawer, Images::noise3_jpg, Images::noise3_jpg_size);
+    images[3] = ImageLoader::loadCompiledImage(drawer, Images::noise4_jpg, Images::noise4_jpg_size);
+    if (usePostProcessing) {
+        FilePath shaders = FilePath::getDataFilesDir().getChild("shaders");
+        shader = drawer->loadShader(shaders.getChild("postProc.vert").path,
+                                    shaders.getChild("postProc.frag").path);
+    }
+    // Once per run, whether or not the shader could be loaded.
+    loaded = true;
+}
 
 void PostProc::finishFrame(Drawer* drawer, int& noiseIndex, int& noiseCountdown) {
     drawer->endFrameBufferDrawing();

@@ -13,6 +13,13 @@ public:
     static unsigned int shader;                     // noise pass program
     static unsigned int images[4];                  // the four noise pictures
     static std::vector<unsigned int> featherImages; // feather masks, filled by GlitchImage
+    static bool loaded;                             // noise pictures (and shader) loaded
+
+    // Loads the four noise pictures and, when the drawer can post-process, the
+    // noise shader. The note screen does this on its first frame; the play
+    // state does it on its own first frame when a key press skipped the note
+    // screen before it drew anything.
+    static void load(Drawer* drawer, bool usePostProcessing);
 
     // Ends drawing into the frame buffer and draws its picture to the window
     // through the noise shader. The screen's noise picture (0..3) changes to

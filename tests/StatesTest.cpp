@@ -109,6 +109,30 @@ TEST_F(StateTest, ResourcesLoadOncePerRunEvenWithoutPostProcessing) {
     EXPECT_EQ(draws[2].numbers[2], 232.0);
 }
 
+TEST_F(StateTest, PlayLoadsTheNoisePassItselfWhenTheNoteScreenNeverDrew) {
+    // A key pressed before the note screen's first frame leads straight on.
+    RecordingDrawer drawer;
+    drawer.supportsShaders = true;
+    drawer.supportsFrameBuffer = true;
+    drawer.frameBufferImage = 99;
+    GamePlay play(app.get());
+    play.draw(&drawer);
+    play.draw(&drawer);
+    ASSERT_NE(PostProc::shader, 0u);
+    for (unsigned int image : PostProc::images)
+        EXPECT_NE(image, 0u);
+    // The noise shader is loaded once and used on every frame.
+    std::vector<RecordingDrawer::Call> shaders = drawer.named("useShader");
+    EXPECT_EQ(std::count_if(shaders.begin(), shaders.end(),
+                            [](const RecordingDrawer::Call& c) { return c.numbers[0] == PostProc::shader; }),
+              2);
+    // A later note screen does not load the shared pass again.
+    int loads = drawer.count("loadShader");
+    NoteScreen note(app.get());
+    note.draw(&drawer);
+    EXPECT_EQ(drawer.count("loadShader"), loads);
+}
+
 TEST_F(StateTest, TypingGoesToTheFirstWordThatTakesTheLetter) {
     GamePlay play(app.get());
     for (SDLKey sym : {SDLK_h, SDLK_a, SDLK_c, SDLK_k})

@@ -93,17 +93,25 @@ void ConfigLoader::readFile(const std::string& file) {
 
 void ConfigLoader::read(std::FILE* in) {
     char line[128];
-    while (std::fgets(line, sizeof(line), in)) {
-        size_t length = std::strlen(line);
-        bool complete = length > 0 && line[length - 1] == '\n';
-        // A line longer than the buffer counts with its first 127 characters;
-        // the rest of it is skipped so that later lines are still read.
-        if (!complete && !std::feof(in)) {
-            int c;
-            while ((c = std::fgetc(in)) != EOF && c != '\n') {
-            }
+    for (;;) {
+        // Reads one line up to its line feed. A line longer than the buffer
+        // counts with its first 127 characters and the rest is skipped, so
+        // later lines are still read. Lines are found by their line feeds,
+        // never by the length of the text, so a NUL byte inside a line ends
+        // only that line's text.
+        size_t length = 0;
+        bool readAny = false;
+        int c;
+        while ((c = std::fgetc(in)) != EOF && c != '\n') {
+            readAny = true;
+            if (length < sizeof(line) - 1)
+                line[length++] = static_cast<char>(c);
         }
-        while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r'))
+        if (c == EOF && !readAny)
+            break;
+        line[length] = '\0';
+        length = std::strlen(line);
+        while (length > 0 && line[length - 1] == '\r')
             line[--length] = '\0';
         if (length == 0)
             continue;

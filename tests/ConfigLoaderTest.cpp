@@ -98,6 +98,16 @@ TEST_F(ConfigFolder, AnOverlongLineDoesNotLoseTheLinesAfterIt) {
     EXPECT_TRUE(config.noSound);
 }
 
+TEST_F(ConfigFolder, ANulByteEndsOnlyItsOwnLine) {
+    using namespace std::string_literals;
+    writeFile("aa AL\0SA\nh 600\n\0\nw 800\nns 1"s);
+    ConfigLoader config;
+    EXPECT_EQ(config.audioApi, "AL");
+    EXPECT_EQ(config.height, 600);
+    EXPECT_EQ(config.width, 800);
+    EXPECT_TRUE(config.noSound);
+}
+
 TEST_F(ConfigFolder, UnusableSizesAndHugeNumbersFallBack) {
     writeFile("w -5\nh 0\na 99999999999999999999\nw\nh \n");
     ConfigLoader config;

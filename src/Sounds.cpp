@@ -1,5 +1,6 @@
 #include "Sounds.h"
 
+#include "DecodeGuard.h"
 #include "FilePath.h"
 #include "Log.h"
 
@@ -13,6 +14,14 @@ Sounds* Sounds::getInstance() {
     return &instance;
 }
 
+namespace {
+
+// Samples reserved up front at most (a minute and a half at 44100 Hz); a
+// longer recording grows its array as it decodes.
+const size_t ReserveLimit = size_t(1) << 22;
+
+} // namespace
+
 Sounds::Sounds(const std::string& folder) : playingCount(0) {
     loadFile(folder + "/finalSpeech.ogg", &files[FinalSpeech]);
     loadFile(folder + "/finalSpeech-forward.ogg", &files[FinalSpeechForward]);
@@ -25,7 +34,14 @@ void Sounds::loadFile(const std::string& path, SoundFile* file) {
         return;
     }
     OggVorbis_File decoder;
-    if (ov_open(handle, &decoder, nullptr, 0) < 0) {
+    int opened = -1;
+    if (!DecodeGuard::run([&] { opened = ov_open(handle, &decoder, nullptr, 0); })) {
+        // The decoder faulted; it had taken the file, and clearing closes it.
+        ov_clear(&decoder);
+        Log::plain("vorbisfile: " + path + " is damaged; the decoder failed on it, so it plays as silence.");
+        return;
+    }
+    if (opened < 0) {
         std::fclose(handle);
         Log::plain("vorbisfile: Could not open file: " + path);
         return;
@@ -44,29 +60,39 @@ void Sounds::loadFile(const std::string& path, SoundFile* file) {
         Log::plain("vorbisfile: Could not find the length of file: " + path);
         return;
     }
-    // Straight after opening a chained file libvorbisfile stands at its last
-    // link until the first seek; start reading from the first.
-    ov_pcm_seek(&decoder, 0);
-    file->data.assign(static_cast<size_t>(total), 0.0f);
-    size_t stored = 0;
-    while (stored < file->data.size()) {
-        float** pcm = nullptr;
-        int bitstream = 0;
-        int wanted = static_cast<int>(std::min<size_t>(file->data.size() - stored, INT_MAX));
-        long n = ov_read_float(&decoder, &pcm, wanted, &bitstream);
-        if (n == 0) {
-            break;
+    // The length comes from the file's last granule position, which a damaged
+    // file can set to anything: it limits what is kept, but memory is only
+    // taken for samples that really decode.
+    const size_t length = static_cast<size_t>(total);
+    file->data.clear();
+    file->data.reserve(std::min<size_t>(length, ReserveLimit));
+    const bool decodedCleanly = DecodeGuard::run([&] {
+        // Straight after opening a chained file libvorbisfile stands at its
+        // last link until the first seek; start reading from the first.
+        ov_pcm_seek(&decoder, 0);
+        while (file->data.size() < length) {
+            float** pcm = nullptr;
+            int bitstream = 0;
+            int wanted = static_cast<int>(std::min<size_t>(length - file->data.size(), 4096));
+            long n = ov_read_float(&decoder, &pcm, wanted, &bitstream);
+            if (n == 0) {
+                break;
+            }
+            if (n < 0) {
+                continue; // a gap in the data: nothing to store
+            }
+            file->data.insert(file->data.end(), pcm[0], pcm[0] + n);
         }
-        if (n < 0) {
-            continue; // a gap in the data: nothing to store
-        }
-        for (long i = 0; i < n; ++i) {
-            file->data[stored++] = pcm[0][i];
-        }
+    });
+    if (!decodedCleanly) {
+        file->data.clear();
+        ov_clear(&decoder);
+        Log::plain("vorbisfile: " + path + " is damaged; the decoder failed on it, so it plays as silence.");
+        return;
     }
     // A file that ends early keeps only the samples it gave.
-    file->data.resize(stored);
-    if (stored == 0)
+    file->data.shrink_to_fit();
+    if (file->data.empty())
         Log::plain("vorbisfile: " + path + " holds no audio; it plays as silence.");
     ov_clear(&decoder);
 }

@@ -1,5 +1,6 @@
 #include "StreamingSound.h"
 
+#include "DecodeGuard.h"
 #include "FatalCheck.h"
 #include "FilePath.h"
 #include "Log.h"
@@ -65,7 +66,14 @@ bool StreamingSound::Sound::load(const std::string& path) {
         Log::plain("vorbisfile: fopen could not open file: " + path);
         return false;
     }
-    if (ov_open(file, &decoder, nullptr, 0) < 0) {
+    int opened = -1;
+    if (!DecodeGuard::run([&] { opened = ov_open(file, &decoder, nullptr, 0); })) {
+        // The decoder faulted; it had taken the file, and clearing closes it.
+        ov_clear(&decoder);
+        Log::plain("vorbisfile: " + path + " is damaged; the decoder failed on it, so ignoring.");
+        return false;
+    }
+    if (opened < 0) {
         // On failure the decoder does not take the file.
         std::fclose(file);
         Log::plain("vorbisfile: Could not open file: " + path);
@@ -86,11 +94,16 @@ bool StreamingSound::Sound::load(const std::string& path) {
         return false;
     }
     fileOpen = true;
+    filePath = path;
     decodedCount = 0;
     int decoded = 0;
     for (int i = 0; i < NumBuffers; ++i) {
         decoded += fillBuffer(i);
         needsRefill[i].store(false, std::memory_order_release);
+    }
+    if (!fileOpen) {
+        // The decoder faulted on it; fillBuffer has said so.
+        return false;
     }
     if (decoded == 0) {
         // Headers without audio: it would only ever play silence.
@@ -110,40 +123,51 @@ bool StreamingSound::Sound::load(const std::string& path) {
 
 int StreamingSound::Sound::fillBuffer(int index) {
     float* out = &buffers[static_cast<size_t>(index) * BufferSize];
-    // The decoder is normally where the last fill stopped; seek only when not.
-    // (Straight after opening a chained file libvorbisfile reports a position
-    // in its last link, so the first fill always seeks.)
-    if (ov_pcm_tell(&decoder) != decodedCount) {
-        ov_pcm_seek(&decoder, decodedCount);
-    }
-    int stored = 0;
     int decoded = 0;
-    bool rewound = false;
-    int storedSinceRewind = 0;
-    while (stored < BufferSize) {
-        float** pcm = nullptr;
-        int bitstream = 0;
-        long n = ov_read_float(&decoder, &pcm, BufferSize - stored, &bitstream);
-        if (n <= 0 || bitstream > 0) {
-            // The end of the first logical stream, or a decoding error that
-            // counts as one: start the fade-out and go on from the start.
-            if (rewound && storedSinceRewind == 0) {
-                // Nothing at all to decode: silence rather than looping for ever.
-                std::fill(out + stored, out + BufferSize, 0.0f);
-                break;
-            }
-            decodedCount = 0;
-            ov_pcm_seek(&decoder, 0);
-            keepPlaying.store(false, std::memory_order_release);
-            rewound = true;
-            storedSinceRewind = 0;
-            continue;
+    const bool decodedCleanly = DecodeGuard::run([&] {
+        // The decoder is normally where the last fill stopped; seek only when
+        // not. (Straight after opening a chained file libvorbisfile reports a
+        // position in its last link, so the first fill always seeks.)
+        if (ov_pcm_tell(&decoder) != decodedCount) {
+            ov_pcm_seek(&decoder, decodedCount);
         }
-        std::copy(pcm[0], pcm[0] + n, out + stored);
-        stored += static_cast<int>(n);
-        decoded += static_cast<int>(n);
-        storedSinceRewind += static_cast<int>(n);
-        decodedCount += static_cast<int>(n);
+        int stored = 0;
+        bool rewound = false;
+        int storedSinceRewind = 0;
+        while (stored < BufferSize) {
+            float** pcm = nullptr;
+            int bitstream = 0;
+            long n = ov_read_float(&decoder, &pcm, BufferSize - stored, &bitstream);
+            if (n <= 0 || bitstream > 0) {
+                // The end of the first logical stream, or a decoding error
+                // that counts as one: start the fade-out and go on from the start.
+                if (rewound && storedSinceRewind == 0) {
+                    // Nothing at all to decode: silence rather than looping for ever.
+                    std::fill(out + stored, out + BufferSize, 0.0f);
+                    break;
+                }
+                decodedCount = 0;
+                ov_pcm_seek(&decoder, 0);
+                keepPlaying.store(false, std::memory_order_release);
+                rewound = true;
+                storedSinceRewind = 0;
+                continue;
+            }
+            std::copy(pcm[0], pcm[0] + n, out + stored);
+            stored += static_cast<int>(n);
+            decoded += static_cast<int>(n);
+            storedSinceRewind += static_cast<int>(n);
+            decodedCount += static_cast<int>(n);
+        }
+    });
+    if (!decodedCleanly) {
+        // A damaged recording made the decoder fault: drop the file, and let
+        // the slot fade out over silence and be replaced.
+        std::fill(out, out + BufferSize, 0.0f);
+        closeFile();
+        keepPlaying.store(false, std::memory_order_release);
+        Log::plain("vorbisfile: " + filePath + " is damaged; the decoder failed on it, so it stops.");
+        return 0;
     }
     return decoded;
 }

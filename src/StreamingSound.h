@@ -68,6 +68,7 @@ public:
         bool fileOpen;               // under decoderLock
         OggVorbis_File decoder;      // under decoderLock; owns the open file
         int decodedCount;            // under decoderLock; samples decoded since the last rewind
+        std::string filePath;        // under decoderLock; the open file, for messages
 
         std::vector<float> buffers; // NumBuffers * BufferSize; a buffer belongs to the decoder while
                                     // its needsRefill is set and to the audio thread otherwise

@@ -3,6 +3,7 @@ by the real game through the harness's JACK server: the game plays on, names
 every file it skipped, and its streaming thread stays nearly idle."""
 import os
 import random
+import shutil
 import subprocess
 import sys
 import time
@@ -15,6 +16,8 @@ MAKE_RECORDINGS = os.path.join(os.environ["LUMENFALL_BUILD_DIR"], "tests", "make
 SOUNDS = os.path.join(gamerun.REPO_DATA, "sounds")
 # Usable, if unusual: one channel, two, other rates, two chained streams.
 PLAYABLE = ["mono.ogg", "stereo.ogg", "rate22050.ogg", "rate48000.ogg", "chained.ogg"]
+# Recordings on which the system's decoder divides by zero.
+DAMAGED = os.path.join(os.path.dirname(__file__), "..", "fuzz", "findings")
 
 
 def write_bad_recordings(folder):
@@ -107,6 +110,33 @@ class RecordingTests(unittest.TestCase):
             self.assertNotIn("vorbisfile: Could not open file: " + path, lines)
             self.assertNotIn("vorbisfile: " + path + " holds no audio, so ignoring.", lines)
         self.assertLess(self.streaming_cpu(game, 3.0), 0.25, game.report())
+        self.quit(game)
+
+    def test_recordings_the_decoder_faults_on_are_dropped_and_the_game_plays_on(self):
+        folder = gamerun.GameFolder(replace=["sounds", "otherSounds"])
+        self.addCleanup(folder.cleanup)
+        sounds = folder.folder("sounds")
+        other = folder.folder("otherSounds")
+        damaged_stream = os.path.join(sounds, "damaged.ogg")
+        shutil.copy(os.path.join(DAMAGED, "libvorbis-fpe-streaming.ogg"), damaged_stream)
+        good = sorted(os.listdir(SOUNDS))[0]
+        shutil.copy(os.path.join(SOUNDS, good), os.path.join(sounds, good))
+        damaged_effect = os.path.join(other, "finalSpeech.ogg")
+        shutil.copy(os.path.join(DAMAGED, "libvorbis-fpe-sounds.ogg"), damaged_effect)
+        shutil.copy(os.path.join(gamerun.REPO_DATA, "otherSounds", "finalSpeech-forward.ogg"), other)
+
+        game = self.play(folder, 1)
+        wanted = [
+            "vorbisfile: " + damaged_effect + " is damaged; the decoder failed on it, so it plays as silence.",
+            "vorbisfile: " + damaged_stream + " is damaged; the decoder failed on it, so it stops.",
+            "vorbisfile: Loaded file: " + os.path.join(sounds, good),
+        ]
+        deadline = time.time() + 30
+        while time.time() < deadline and not all(line in game.output() for line in wanted):
+            time.sleep(0.5)
+        lines = set(game.output().splitlines())
+        for line in wanted:
+            self.assertIn(line, lines, game.report())
         self.quit(game)
 
     def test_only_bad_recordings_never_busy_the_streaming_thread(self):

@@ -21,6 +21,8 @@ public:
     int getNumChildren() const;
     // The index-th entry in byte-wise sorted order; empty when out of range.
     FilePath getChild(int index) const;
+    // Every entry's name in that order, from one reading of the folder.
+    std::vector<std::string> getSortedChildNames() const;
     // path + "/" + name, unchecked.
     FilePath getChild(const std::string& name) const;
     FilePath getParent() const;
@@ -47,7 +49,4 @@ public:
     static std::vector<FilePath> getFontsDirs();
 
     std::string path;
-
-private:
-    std::vector<std::string> getSortedChildNames() const;
 };

@@ -159,8 +159,7 @@ void GamePlay::draw(Drawer* drawer) {
         usePostProcessing = drawer->canSupport(Drawer::Shaders) && drawer->canSupport(Drawer::FrameBuffer);
         firstFrame = false;
     }
-    if (!PostProc::loaded)
-        PostProc::load(drawer, usePostProcessing);
+    PostProc::load(drawer, usePostProcessing);
     if (lumenfallBackImage == 0)
         loadResources(drawer);
     ImageManager::getInstance()->loadImages(drawer);

@@ -12,27 +12,37 @@ ImageManager* ImageManager::getInstance() {
 }
 
 void ImageManager::loadImages(Drawer* d) {
+    // This runs every frame for the whole game: once every picture is in,
+    // not even the data folder is looked up.
+    if (isComplete())
+        return;
     loadImages(d, FilePath::getDataFilesDir().getChild("images"));
 }
 
 void ImageManager::loadImages(Drawer* d, const FilePath& imagesPath) {
-    // Once every picture of the folder is in, the folder is not read again:
-    // this runs every frame for the whole game.
-    if (complete)
+    if (isComplete())
         return;
-    FATAL_CHECK(imagesPath.getNumChildren() > 0);
-    FilePath child = imagesPath.getChild(static_cast<int>(images.size()));
-    if (child.path.empty()) {
-        complete = true;
-        return;
+    // The folder is read once, on the first call; then one picture is loaded
+    // per call, in the folder's sorted order.
+    if (names.empty()) {
+        FATAL_CHECK(imagesPath.getNumChildren() > 0);
+        folder = imagesPath;
+        names = imagesPath.getSortedChildNames();
+        if (names.empty())
+            return; // emptied between the two readings; tried again next time
     }
-    ImageData data = ImageLoader().loadImage(child.path);
+    const std::string path = folder.getChild(names[images.size()]).path;
+    ImageData data = ImageLoader().loadImage(path);
     unsigned int handle = d->loadImage(data.pixels, data.width, data.height);
-    // The handle 0 still takes its place in the set, so the folder is not
+    // The handle 0 still takes its place in the set, so the file is not
     // tried again; the grid entries never draw it.
     if (handle == 0)
-        LOG_DEBUG("ImageManager: Skipped " + child.path + ": not a PNG or JPEG picture that could be read.");
+        LOG_DEBUG("ImageManager: Skipped " + path + ": not a PNG or JPEG picture that could be read.");
     images.push_back(handle);
+}
+
+bool ImageManager::isComplete() const {
+    return !names.empty() && images.size() >= names.size();
 }
 
 unsigned int ImageManager::getRandomImage() const {
@@ -46,5 +56,5 @@ unsigned int ImageManager::getRandomImage() const {
 
 void ImageManager::reset() {
     images.clear();
-    complete = false;
+    names.clear();
 }

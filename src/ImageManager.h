@@ -2,6 +2,7 @@
 
 #include "FilePath.h"
 
+#include <string>
 #include <vector>
 
 class Drawer;
@@ -25,6 +26,10 @@ public:
     void reset();
 
 private:
+    // Every picture of the folder has been loaded.
+    bool isComplete() const;
+
     std::vector<unsigned int> images; // drawer image ids in loading order
-    bool complete = false;            // every picture of the folder is loaded
+    FilePath folder;                  // the folder read on the first call
+    std::vector<std::string> names;   // its entries in sorted order, read once
 };

@@ -17,17 +17,13 @@ void NoteScreen::resetResources() {
     resourcesLoaded = false;
     background = 0;
     text = 0;
-    PostProc::shader = 0;
-    for (unsigned int& image : PostProc::images)
-        image = 0;
-    PostProc::loaded = false;
+    PostProc::reset();
 }
 
 void NoteScreen::loadResources(Drawer* drawer) {
     background = ImageLoader::loadCompiledImage(drawer, Images::noteback_png, Images::noteback_png_size);
     text = ImageLoader::loadCompiledImage(drawer, Images::note_png, Images::note_png_size);
-    if (!PostProc::loaded)
-        PostProc::load(drawer, usePostProcessing);
+    PostProc::load(drawer, usePostProcessing);
     // Once per run, whether or not the shader could be loaded.
     resourcesLoaded = true;
 }

@@ -12,6 +12,8 @@ std::vector<unsigned int> PostProc::featherImages;
 bool PostProc::loaded = false;
 
 void PostProc::load(Drawer* drawer, bool usePostProcessing) {
+    if (loaded)
+        return;
     images[0] = ImageLoader::loadCompiledImage(drawer, Images::noise1_jpg, Images::noise1_jpg_size);
     images[1] = ImageLoader::loadCompiledImage(drawer, Images::noise2_jpg, Images::noise2_jpg_size);
     images[2] = ImageLoader::loadCompiledImage(drawer, Images::noise3_jpg, Images::noise3_jpg_size);
@@ -23,6 +25,13 @@ void PostProc::load(Drawer* drawer, bool usePostProcessing) {
     }
     // Once per run, whether or not the shader could be loaded.
     loaded = true;
+}
+
+void PostProc::reset() {
+    shader = 0;
+    for (unsigned int& image : images)
+        image = 0;
+    loaded = false;
 }
 
 void PostProc::finishFrame(Drawer* drawer, int& noiseIndex, int& noiseCountdown) {

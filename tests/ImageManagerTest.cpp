@@ -30,16 +30,14 @@ TEST(ImageManager, LoadsOnePicturePerCallInSortedOrderHiddenFilesIncluded) {
 
     manager.loadImages(&drawer, images);
     EXPECT_EQ(loadedWidths(drawer), std::vector<int>({1}));
+    // The folder was read on the first call: a picture added now never arrives.
+    data.addPicture("images", "c.png", 4);
     manager.loadImages(&drawer, images);
     manager.loadImages(&drawer, images);
     EXPECT_EQ(loadedWidths(drawer), std::vector<int>({1, 2, 3}));
     // A fourth call finds nothing new.
     manager.loadImages(&drawer, images);
     EXPECT_EQ(drawer.count("loadImage"), 3);
-
-    // Once complete, the folder is not read again.
-    data.addPicture("images", "c.png", 4);
-    manager.loadImages(&drawer, images);
     EXPECT_EQ(loadedWidths(drawer), std::vector<int>({1, 2, 3}));
 }
 

@@ -59,6 +59,17 @@ class RecordingTests(unittest.TestCase):
         time.sleep(seconds)
         return game
 
+    def wait_for_lines(self, game, wanted, seconds):
+        """Waits until the game has printed every wanted line, each a whole
+        line of its output, and returns the set of its output lines."""
+        deadline = time.time() + seconds
+        while time.time() < deadline and not all(line in game.output() for line in wanted):
+            time.sleep(0.5)
+        lines = set(game.output().splitlines())
+        for line in wanted:
+            self.assertIn(line, lines, game.report())
+        return lines
+
     def streaming_cpu(self, game, seconds):
         """Share of one core the streaming thread used over the given time."""
         before = {k: v for k, v in game.thread_cpu().items() if k[1] == "lf-streaming"}
@@ -99,12 +110,7 @@ class RecordingTests(unittest.TestCase):
         playable = PLAYABLE + ["cut-mid-page.ogg"]
         wanted = list(expected.values()) + ["vorbisfile: Loaded file: " + os.path.join(sounds, name)
                                             for name in playable]
-        deadline = time.time() + 60
-        while time.time() < deadline and not all(line in game.output() for line in wanted):
-            time.sleep(0.5)
-        lines = set(game.output().splitlines())
-        for line in wanted:
-            self.assertIn(line, lines, game.report())
+        lines = self.wait_for_lines(game, wanted, 60)
         for name in playable:
             path = os.path.join(sounds, name)
             self.assertNotIn("vorbisfile: Could not open file: " + path, lines)
@@ -131,12 +137,7 @@ class RecordingTests(unittest.TestCase):
             "vorbisfile: " + damaged_stream + " is damaged; the decoder failed on it, so it stops.",
             "vorbisfile: Loaded file: " + os.path.join(sounds, good),
         ]
-        deadline = time.time() + 30
-        while time.time() < deadline and not all(line in game.output() for line in wanted):
-            time.sleep(0.5)
-        lines = set(game.output().splitlines())
-        for line in wanted:
-            self.assertIn(line, lines, game.report())
+        self.wait_for_lines(game, wanted, 30)
         self.quit(game)
 
     def test_only_bad_recordings_never_busy_the_streaming_thread(self):

@@ -50,6 +50,10 @@ public:
     static void resetResources();
 
 private:
+    // The pictures above are loaded on the first play frame of the run, once,
+    // whatever handles the drawer gave for them.
+    static bool resourcesLoaded;
+
     void loadResources(Drawer* drawer);
     void updateLevels();
     // Log lines for each completed word and every 100th frame.

@@ -35,6 +35,16 @@ protected:
     std::unique_ptr<Application> app;
 };
 
+// A drawer that gives no handle for 1024 x 1024 pictures, as when the play
+// state's background and portrait cannot be decoded.
+class RefusingDrawer : public RecordingDrawer {
+public:
+    unsigned int loadImage(unsigned char* pixels, unsigned int width, unsigned int height) override {
+        unsigned int handle = RecordingDrawer::loadImage(pixels, width, height);
+        return width == 1024 && height == 1024 ? 0 : handle;
+    }
+};
+
 } // namespace
 
 TEST_F(StateTest, NoteScreenLeadsOnOnExactlyTheThreeHundredAndTwentiethFrame) {
@@ -245,4 +255,23 @@ TEST_F(StateTest, FinaleStartsAboveTwoPointSevenAndEndsAfterTwoHundredFrames) {
         EXPECT_GE(background->numbers[channel], 1.0);
         EXPECT_LE(background->numbers[channel], 1.0051);
     }
+}
+
+TEST_F(StateTest, PlayPicturesLoadOncePerRunWhateverHandlesComeBack) {
+    RefusingDrawer drawer;
+    {
+        GamePlay first(app.get());
+        for (int frame = 0; frame < 5; ++frame)
+            first.draw(&drawer);
+    }
+    GamePlay second(app.get());
+    second.draw(&drawer);
+    EXPECT_EQ(GamePlay::lumenfallBackImage, 0u);
+    EXPECT_EQ(GamePlay::lumenfallSunImage, 0u);
+    // Title, rituals, background, portrait and lines, each once; news
+    // pictures, feathers and noise are 512 pixels square.
+    std::vector<RecordingDrawer::Call> loads = drawer.named("loadImage");
+    EXPECT_EQ(std::count_if(loads.begin(), loads.end(),
+                            [](const RecordingDrawer::Call& c) { return c.numbers[0] != 512.0; }),
+              5);
 }

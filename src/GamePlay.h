@@ -38,6 +38,7 @@ public:
     float getStringLevel() const { return stringLevel; }
     float getSunPhase() const { return sunPhase; }
     const int* getIndices() const { return indices; }
+    const StreamingSound& getStreamingSound() const { return streamingSound; }
     // For tests: puts the word levels where a test needs them.
     void setLevel(int word, float level) { levels[word] = level; }
 

@@ -469,16 +469,15 @@ void Application::nextState(std::string newState, std::string info) {
     }
 
     GameState* created = nullptr;
-    GameState* previous = getCurrentState();
-    if (newState == "GamePlay") {
-        oldState = previous;
+    if (newState == "GamePlay")
         created = new GamePlay(this);
-    } else if (newState == "NoteScreen") {
-        oldState = previous;
+    else if (newState == "NoteScreen")
         created = new NoteScreen(this);
-    } else {
+    else
         return;
-    }
+    // Only once the new state exists: should its construction throw, the
+    // current state stays the only one held, and is deleted once.
+    oldState = getCurrentState();
     currentState.store(created, std::memory_order_release);
     // Without audio callbacks nobody else can hold the old state: the switch
     // counts as acknowledged at once.

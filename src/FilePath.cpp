@@ -110,8 +110,23 @@ bool FilePath::copyTo(const std::string& target) const {
     int in = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return false;
-    int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Only a regular file is copied: a folder would leave an empty target.
+    struct stat source;
+    if (fstat(in, &source) != 0 || !S_ISREG(source.st_mode)) {
+        close(in);
+        return false;
+    }
+    // The target is emptied only once it is known not to be the source
+    // itself (under any name: a link, or the same path spelt differently).
+    int out = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (out < 0) {
+        close(in);
+        return false;
+    }
+    struct stat existing;
+    if (fstat(out, &existing) != 0 ||
+        (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) || ftruncate(out, 0) != 0) {
+        close(out);
         close(in);
         return false;
     }

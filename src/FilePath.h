@@ -34,6 +34,7 @@ public:
 
     bool createAsDirectory() const;
     // Copies the file's bytes to target (no shell involved); true on success.
+    // Refused when the path is not a regular file or target is that same file.
     bool copyTo(const std::string& target) const;
 
     // The game's data: "data" beside the executable (build tree), else

@@ -20,6 +20,7 @@ unsigned int GamePlay::ritualsImage = 0;
 unsigned int GamePlay::lumenfallBackImage = 0;
 unsigned int GamePlay::lumenfallSunImage = 0;
 unsigned int GamePlay::lumenfallLinesImage = 0;
+bool GamePlay::resourcesLoaded = false;
 
 namespace {
 
@@ -49,6 +50,7 @@ GamePlay::GamePlay(Application* application)
 GamePlay::~GamePlay() {}
 
 void GamePlay::resetResources() {
+    resourcesLoaded = false;
     titleImage = 0;
     ritualsImage = 0;
     lumenfallBackImage = 0;
@@ -103,6 +105,7 @@ void GamePlay::loadResources(Drawer* drawer) {
     lumenfallSunImage = ImageLoader::loadCompiledImage(drawer, Images::sun_png, Images::sun_png_size);
     lumenfallLinesImage =
         ImageLoader::loadCompiledImage(drawer, Images::lumenfalllines_png, Images::lumenfalllines_png_size);
+    resourcesLoaded = true;
 }
 
 void GamePlay::updateLevels() {
@@ -160,7 +163,7 @@ void GamePlay::draw(Drawer* drawer) {
         firstFrame = false;
     }
     PostProc::load(drawer, usePostProcessing);
-    if (lumenfallBackImage == 0)
+    if (!resourcesLoaded)
         loadResources(drawer);
     ImageManager::getInstance()->loadImages(drawer);
 

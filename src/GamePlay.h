@@ -38,6 +38,7 @@ public:
     float getStringLevel() const { return stringLevel; }
     float getSunPhase() const { return sunPhase; }
     const int* getIndices() const { return indices; }
+    const StreamingSound& getStreamingSound() const { return streamingSound; }
     // For tests: puts the word levels where a test needs them.
     void setLevel(int word, float level) { levels[word] = level; }
 
@@ -50,6 +51,10 @@ public:
     static void resetResources();
 
 private:
+    // The pictures above are loaded on the first play frame of the run, once,
+    // whatever handles the drawer gave for them.
+    static bool resourcesLoaded;
+
     void loadResources(Drawer* drawer);
     void updateLevels();
     // Log lines for each completed word and every 100th frame.

@@ -45,6 +45,7 @@ public:
         // Starts the fade-out.
         void stopPlaying() { keepPlaying.store(false, std::memory_order_release); }
 
+        float getLevel() const { return level.load(std::memory_order_acquire); }
         bool isActive() const { return active.load(std::memory_order_acquire); }
         float getEnvelope() const { return envelope; }
         bool isKeepPlaying() const { return keepPlaying.load(std::memory_order_acquire); }

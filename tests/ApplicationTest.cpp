@@ -1,11 +1,14 @@
 #include "Application.h"
 #include "GameState.h"
+#include "RefusedAllocation.h"
+#include "StreamingSound.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <new>
 #include <thread>
 
 namespace {
@@ -61,6 +64,19 @@ TEST(Application, UnknownNamesChangeNothing) {
     EXPECT_NE(out.find("Application::nextState() newState = "), std::string::npos);
     EXPECT_NE(out.find("Debug: Menu  ("), std::string::npos);
     EXPECT_EQ(out.find("created."), std::string::npos);
+}
+
+TEST(Application, AStateWhoseConstructionFailsLeavesTheCurrentOneAlone) {
+    std::unique_ptr<Application> app = makeApplication({"-ns"});
+    GameState* first = app->getCurrentState();
+    // The play state's recordings take their buffers in its constructor.
+    refuseAllocation(StreamingSound::NumBuffers * StreamingSound::BufferSize * sizeof(float));
+    EXPECT_THROW(app->nextState("GamePlay", ""), std::bad_alloc);
+    EXPECT_TRUE(allocationRefused());
+    EXPECT_EQ(app->getCurrentState(), first);
+    EXPECT_FALSE(app->hasPendingOldState());
+    // Ending the application deletes that state once.
+    app.reset();
 }
 
 TEST(Application, WithAudioTheOldStateWaitsForTheCallback) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -96,6 +97,24 @@ TEST(FilePath, CopyToHandlesSpacesAndFailsCleanly) {
     EXPECT_TRUE(FilePath(folder.path + "/made").createAsDirectory());
     EXPECT_TRUE(FilePath(folder.path + "/made").isDirectory());
     EXPECT_FALSE(FilePath(folder.path + "/made").createAsDirectory());
+}
+
+TEST(FilePath, CopyToRefusesItsOwnFileAndFolders) {
+    TempFolder folder;
+    folder.write("keep.txt", "precious");
+    std::string keep = folder.path + "/keep.txt";
+    std::string linked = folder.path + "/link.txt";
+    ASSERT_EQ(symlink(keep.c_str(), linked.c_str()), 0);
+    // Onto itself: by the same path, by another spelling, through a link.
+    for (const std::string& target : {keep, folder.path + "/./keep.txt", linked})
+        EXPECT_FALSE(FilePath(keep).copyTo(target)) << target;
+    std::ifstream kept(keep);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()),
+              "precious");
+
+    EXPECT_TRUE(FilePath(folder.path + "/sub").createAsDirectory());
+    EXPECT_FALSE(FilePath(folder.path + "/sub").copyTo(folder.path + "/from-folder"));
+    EXPECT_FALSE(FilePath(folder.path + "/from-folder").exists());
 }
 
 TEST(FilePath, HomeAndConfigFolderFollowTheEnvironment) {

@@ -4,6 +4,7 @@
 #include "PostProc.h"
 #include "Random.h"
 #include "RecordingDrawer.h"
+#include "Sounds.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,40 @@ protected:
 
     std::unique_ptr<Application> app;
 };
+
+// A drawer that gives no handle for 1024 x 1024 pictures, as when the play
+// state's background and portrait cannot be decoded.
+class RefusingDrawer : public RecordingDrawer {
+public:
+    unsigned int loadImage(unsigned char* pixels, unsigned int width, unsigned int height) override {
+        unsigned int handle = RecordingDrawer::loadImage(pixels, width, height);
+        return width == 1024 && height == 1024 ? 0 : handle;
+    }
+};
+
+// The play frame's drawing calls as layers, back to front, with repeats
+// folded: the pictures the state loaded itself by name, "ghost" for any other
+// whole picture, "grid" for the strips of the grid entries.
+std::vector<std::string> layers(const RecordingDrawer& drawer) {
+    std::vector<std::string> result;
+    for (const RecordingDrawer::Call& call : drawer.calls) {
+        std::string layer;
+        if (call.name == "drawSubImage") {
+            layer = "grid";
+        } else if (call.name == "drawImage") {
+            unsigned int image = static_cast<unsigned int>(call.numbers[0]);
+            layer = image == GamePlay::lumenfallBackImage    ? "background"
+                    : image == GamePlay::lumenfallSunImage   ? "portrait"
+                    : image == GamePlay::lumenfallLinesImage ? "lines"
+                    : image == GamePlay::titleImage          ? "title"
+                    : image == GamePlay::ritualsImage        ? "rituals"
+                                                             : "ghost";
+        }
+        if (!layer.empty() && (result.empty() || result.back() != layer))
+            result.push_back(layer);
+    }
+    return result;
+}
 
 } // namespace
 
@@ -220,13 +255,18 @@ TEST_F(StateTest, FinaleStartsAboveTwoPointSevenAndEndsAfterTwoHundredFrames) {
     EXPECT_EQ(play.getFinale(), 0.0f);
 
     play.setLevel(2, 0.71f);
+    // No audio runs here: voices once started stay counted.
+    int voices = Sounds::getInstance()->getPlayingCount();
     int frames = 0;
     while (play.getFinale() < 1.0f && frames < 400) {
+        ASSERT_EQ(Sounds::getInstance()->getPlayingCount(), voices);
         play.draw(&drawer);
         ++frames;
     }
     EXPECT_GE(frames, 199);
     EXPECT_LE(frames, 201);
+    // The two final recordings start as the finale ends.
+    EXPECT_EQ(Sounds::getInstance()->getPlayingCount(), voices + 2);
     play.draw(&drawer);
     for (int w = 0; w < 3; ++w)
         EXPECT_EQ(play.getLevel(w), 1.0f);
@@ -245,4 +285,89 @@ TEST_F(StateTest, FinaleStartsAboveTwoPointSevenAndEndsAfterTwoHundredFrames) {
         EXPECT_GE(background->numbers[channel], 1.0);
         EXPECT_LE(background->numbers[channel], 1.0051);
     }
+}
+
+TEST_F(StateTest, PlayPicturesLoadOncePerRunWhateverHandlesComeBack) {
+    RefusingDrawer drawer;
+    {
+        GamePlay first(app.get());
+        for (int frame = 0; frame < 5; ++frame)
+            first.draw(&drawer);
+    }
+    GamePlay second(app.get());
+    second.draw(&drawer);
+    EXPECT_EQ(GamePlay::lumenfallBackImage, 0u);
+    EXPECT_EQ(GamePlay::lumenfallSunImage, 0u);
+    // Title, rituals, background, portrait and lines, each once; news
+    // pictures, feathers and noise are 512 pixels square.
+    std::vector<RecordingDrawer::Call> loads = drawer.named("loadImage");
+    EXPECT_EQ(std::count_if(loads.begin(), loads.end(),
+                            [](const RecordingDrawer::Call& c) { return c.numbers[0] != 512.0; }),
+              5);
+}
+
+TEST_F(StateTest, PlayFrameIsDrawnBackToFrontWithTheGridInShuffledOrder) {
+    RecordingDrawer drawer;
+    GamePlay play(app.get());
+    // "hack" complete clears the centre and brings in the ghosts; the middle
+    // ring half hidden, the outer ring a quarter.
+    play.setLevel(0, 1.0f);
+    play.setLevel(1, 0.5f);
+    play.setLevel(2, 0.25f);
+    play.draw(&drawer);
+    EXPECT_EQ(layers(drawer),
+              (std::vector<std::string>{"background", "portrait", "lines", "ghost", "grid", "title"}));
+
+    // Each drawn entry's 8 strips, in the order of the indices, with the
+    // opacity of its ring: 'm' for about 0.5, 'o' for about 0.75; the
+    // hidden centre draws nothing.
+    std::string expected;
+    for (int k = 0; k < GamePlay::NumImages; ++k) {
+        int row = play.getIndices()[k] / GamePlay::Columns;
+        int column = play.getIndices()[k] % GamePlay::Columns;
+        if (column >= 4 && column <= 7 && row >= 2 && row <= 5)
+            continue;
+        expected += std::string(8, column >= 2 && column <= 9 && row >= 1 && row <= 6 ? 'm' : 'o');
+    }
+    std::string drawn;
+    for (const RecordingDrawer::Call& strip : drawer.named("drawSubImage"))
+        drawn += std::abs(strip.numbers[12] - 0.5) < 0.01    ? 'm'
+                 : std::abs(strip.numbers[12] - 0.75) < 0.01 ? 'o'
+                                                             : '?';
+    EXPECT_EQ(drawn, expected);
+
+    // The recordings: the group of "hack" silenced, the others by their levels.
+    const float gains[3] = {0.0f, 0.5f, 0.75f};
+    for (int slot = 0; slot < StreamingSound::NumSounds; ++slot)
+        EXPECT_NEAR(play.getStreamingSound().getSound(slot).getLevel(), gains[slot / 8], 0.01f) << slot;
+}
+
+TEST_F(StateTest, PlayTimersCountDrawnFrames) {
+    RecordingDrawer drawer;
+    GamePlay play(app.get());
+    play.setLevel(0, 1.0f);
+    std::vector<int> order(play.getIndices(), play.getIndices() + GamePlay::NumImages);
+    std::vector<int> reshuffles;
+    int ritualsShown = 0;
+    for (int frame = 1; frame <= 160; ++frame) {
+        drawer.clear();
+        play.draw(&drawer);
+        std::vector<int> now(play.getIndices(), play.getIndices() + GamePlay::NumImages);
+        if (now != order)
+            reshuffles.push_back(frame);
+        order = now;
+        std::vector<std::string> drawn = layers(drawer);
+        if (!ritualsShown && std::count(drawn.begin(), drawn.end(), "rituals"))
+            ritualsShown = frame;
+    }
+    EXPECT_EQ(ritualsShown, 121);
+    // The first reshuffle on frame 31, the next 91 to 120 frames later.
+    ASSERT_EQ(reshuffles.size(), 2u);
+    EXPECT_EQ(reshuffles[0], 31);
+    EXPECT_GE(reshuffles[1], 122);
+    EXPECT_LE(reshuffles[1], 151);
+    // A complete word keeps its level of 1 against its falling rate; the
+    // ghosts fade in over 1000 frames.
+    EXPECT_EQ(play.getLevel(0), 1.0f);
+    EXPECT_NEAR(play.getGhostAlpha(), 0.16f, 1e-4f);
 }

@@ -11,10 +11,12 @@
 #include <GL/glu.h>
 #include <SDL/SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 
 const unsigned char* OpenGLDrawer::line_png = LineStroke::linestroke_png;
 unsigned int OpenGLDrawer::lineImage = 0;
@@ -138,9 +140,11 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
                    ".");
     setupShaderFunctions();
 
-    GLint maxTextureSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
-    LOG_DEBUG("GL_MAX_TEXTURE_SIZE = " + std::to_string(maxTextureSize));
+    GLint largestTexture = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
+    LOG_DEBUG("GL_MAX_TEXTURE_SIZE = " + std::to_string(largestTexture));
+    if (largestTexture > 0)
+        maxTextureSize = std::min(static_cast<unsigned int>(largestTexture), 65536u);
     glTexImage2D(GL_PROXY_TEXTURE_2D, 0, GL_RGBA, 2048, 2048, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     GLint proxyWidth = 0;
     glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &proxyWidth);
@@ -165,6 +169,10 @@ void OpenGLDrawer::initialiseLight(unsigned short width, unsigned short height) 
         setupShaderFunctions();
     else
         installNullShaderFunctions();
+    GLint largestTexture = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
+    if (largestTexture > 0)
+        maxTextureSize = std::min(static_cast<unsigned int>(largestTexture), 65536u);
     initFonts();
     prepareDrawing(width, height);
 }
@@ -370,10 +378,17 @@ unsigned int OpenGLDrawer::findFreeHandle() {
     return nextImageHandle;
 }
 
+bool OpenGLDrawer::fitsTexture(unsigned int width, unsigned int height) const {
+    // The record keeps sides below 65536; checked first, so that powerOfTwo
+    // is never asked for more than 65536.
+    return width < 65536 && height < 65536 && powerOfTwo(width) <= maxTextureSize &&
+           powerOfTwo(height) <= maxTextureSize;
+}
+
 unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, unsigned int height) {
     if (!pixels)
         return 0;
-    if (width == 0 || height == 0) {
+    if (width == 0 || height == 0 || !fitsTexture(width, height)) {
         delete[] pixels;
         return 0;
     }
@@ -385,18 +400,23 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
     if (!isPowerOfTwo(width) || !isPowerOfTwo(height)) {
         // Pad to powers of two, repeating the right edge's alpha byte along
         // each row and the last row downwards, so linear filtering at the
-        // image's edges does not pull in black.
-        unsigned char* padded = new unsigned char[paddedWidth * paddedHeight * 4]();
-        const unsigned int rowBytes = width * 4;
-        const unsigned int paddedRowBytes = paddedWidth * 4;
-        for (unsigned int y = 0; y < height; ++y) {
+        // image's edges does not pull in black. A padded picture may pass
+        // 4 GB, so byte counts and offsets are size_t.
+        const size_t rowBytes = static_cast<size_t>(width) * 4;
+        const size_t paddedRowBytes = static_cast<size_t>(paddedWidth) * 4;
+        unsigned char* padded = new (std::nothrow) unsigned char[paddedRowBytes * paddedHeight]();
+        if (!padded) {
+            delete[] pixels;
+            return 0;
+        }
+        for (size_t y = 0; y < height; ++y) {
             unsigned char* target = padded + y * paddedRowBytes;
             const unsigned char* source = pixels + y * rowBytes;
             std::memcpy(target, source, rowBytes);
             std::memset(target + rowBytes, source[rowBytes - 1], paddedRowBytes - rowBytes);
         }
         const unsigned char* lastRow = padded + (height - 1) * paddedRowBytes;
-        for (unsigned int y = height; y < paddedHeight; ++y)
+        for (size_t y = height; y < paddedHeight; ++y)
             std::memcpy(padded + y * paddedRowBytes, lastRow, paddedRowBytes);
         maxU = static_cast<float>(width) / static_cast<float>(paddedWidth);
         maxV = static_cast<float>(height) / static_cast<float>(paddedHeight);
@@ -939,22 +959,34 @@ void OpenGLDrawer::loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int si
     }
     flush();
     // A picture that failed to decode arrives as null; it becomes a 1 x 1
-    // transparent glyph.
+    // transparent glyph, and so does one that no texture can hold.
+    if (pixels && !fitsTexture(size, size)) {
+        delete[] pixels;
+        pixels = nullptr;
+    }
     if (!pixels)
         size = 0;
     if (!isPowerOfTwo(size)) {
         const unsigned int padded = powerOfTwo(size);
-        unsigned char* buffer = new unsigned char[padded * padded * 4]();
-        glyphPadding = static_cast<int>(padded - size);
-        const unsigned int rowBytes = size * 4;
-        for (unsigned int y = 0; y < size; ++y) {
-            unsigned char* target = buffer + y * padded * 4;
+        const size_t rowBytes = static_cast<size_t>(size) * 4;
+        const size_t paddedRowBytes = static_cast<size_t>(padded) * 4;
+        unsigned char* buffer = new (std::nothrow) unsigned char[paddedRowBytes * padded]();
+        if (!buffer) {
+            // Too large to pad: a transparent glyph instead.
+            delete[] pixels;
+            pixels = nullptr;
+            size = 0;
+            buffer = new unsigned char[4]();
+        }
+        glyphPadding = static_cast<int>(powerOfTwo(size) - size);
+        for (size_t y = 0; y < size; ++y) {
+            unsigned char* target = buffer + y * paddedRowBytes;
             std::memcpy(target, pixels + y * rowBytes, rowBytes);
-            std::memset(target + rowBytes, pixels[y * rowBytes + rowBytes - 1], (padded - size) * 4);
+            std::memset(target + rowBytes, pixels[y * rowBytes + rowBytes - 1], paddedRowBytes - rowBytes);
         }
         delete[] pixels;
         pixels = buffer;
-        size = padded;
+        size = powerOfTwo(size);
     }
     GLuint texture = 0;
     glGenTextures(1, &texture);

@@ -988,10 +988,11 @@ void OpenGLDrawer::loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int si
         pixels = buffer;
         size = powerOfTwo(size);
     }
+    // B, G, R, A bytes, the order of the image loader and of loadImage.
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
     const GLint filter = texInterp ? GL_LINEAR : GL_NEAREST;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);

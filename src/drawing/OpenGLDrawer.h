@@ -123,8 +123,9 @@ public:
     void endFrameBufferDrawing() override;
     unsigned int getFrameBufferImage() const override { return frameBufferImage; }
     bool canSupport(GraphicsCapabilities capability) const override;
-    // A picture that no texture can hold becomes a 1 x 1 transparent glyph,
-    // as one that failed to decode does.
+    // Takes B, G, R, A bytes, as the image loader gives them. A picture that
+    // no texture can hold becomes a 1 x 1 transparent glyph, as one that
+    // failed to decode does.
     void loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int size) override;
 
     short getCanvasWidth() const { return canvasWidth; }

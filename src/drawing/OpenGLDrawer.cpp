@@ -62,6 +62,18 @@ void setAttribute(SDL_GLattr attribute, int value, const char* failure) {
         Log::plain(failure);
 }
 
+bool hasShaderEntryPoints() {
+    return glUniform1i && glUniform1f && glCreateShader && glShaderSource && glCompileShader &&
+           glCreateProgram && glAttachShader && glLinkProgram && glGetUniformLocation && glUseProgram &&
+           glGetShaderiv && glGetProgramiv && glGetShaderInfoLog && glGetProgramInfoLog;
+}
+
+bool hasFrameBufferEntryPoints() {
+    return glGenFramebuffersEXT && glBindFramebufferEXT && glGenRenderbuffersEXT && glBindRenderbufferEXT &&
+           glRenderbufferStorageEXT && glFramebufferRenderbufferEXT && glFramebufferTexture2DEXT &&
+           glCheckFramebufferStatusEXT;
+}
+
 } // namespace
 
 OpenGLDrawer::OpenGLDrawer(short width, short height) : canvasWidth(width), canvasHeight(height) {
@@ -132,7 +144,8 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
     const unsigned short openedHeight = static_cast<unsigned short>(surface->h);
 
     GLenum glewStatus = glewInit();
-    if (glewStatus != GLEW_OK)
+    glewStarted = glewStatus == GLEW_OK;
+    if (!glewStarted)
         Log::plain(std::string("OpenGLDrawer: GLEW could not start: ") +
                    reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
     else
@@ -165,10 +178,8 @@ void OpenGLDrawer::initialiseLight(unsigned short width, unsigned short height) 
     screenHeight = height;
     // On this platform every entry point past OpenGL 1.1, the frame buffer's
     // included, comes through GLEW, so it is started here too.
-    if (glewInit() == GLEW_OK)
-        setupShaderFunctions();
-    else
-        installNullShaderFunctions();
+    glewStarted = glewInit() == GLEW_OK;
+    setupShaderFunctions();
     GLint largestTexture = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
     if (largestTexture > 0)
@@ -215,9 +226,13 @@ bool OpenGLDrawer::is16Bit() {
 }
 
 void OpenGLDrawer::setupShaderFunctions() {
-    // Without a context GLEW reports nothing; the null entries then keep
-    // every shader call harmless.
-    if (GLEW_VERSION_2_0) {
+    // Without a context, or after a failed start, GLEW's pointers are not
+    // trusted; a driver may also lack single entry points that its version
+    // promises. Each feature is used only when every entry point it calls
+    // is there: the shaders also need the second texture unit.
+    twoTextureUnits = glewStarted && glActiveTextureARB && glMultiTexCoord2fARB;
+    blendEquationIsSupported = glewStarted && glBlendEquation;
+    if (glewStarted && GLEW_VERSION_2_0 && twoTextureUnits && hasShaderEntryPoints()) {
         Log::plain("OpenGL shaders are available.");
         shadersAreSupported = true;
         uniform1i = glUniform1i;
@@ -234,7 +249,7 @@ void OpenGLDrawer::setupShaderFunctions() {
         Log::plain("OpenGL shaders are not available; drawing without post-processing.");
         installNullShaderFunctions();
     }
-    frameBuffersAreSupported = GLEW_EXT_framebuffer_object;
+    frameBuffersAreSupported = glewStarted && GLEW_EXT_framebuffer_object && hasFrameBufferEntryPoints();
 }
 
 void OpenGLDrawer::installNullShaderFunctions() {
@@ -467,10 +482,14 @@ const OpenGLDrawer::Image& OpenGLDrawer::findImage(unsigned int image) const {
 }
 
 void OpenGLDrawer::bindImageUnits(const Image& image) {
-    glActiveTextureARB(GL_TEXTURE0);
+    if (twoTextureUnits)
+        glActiveTextureARB(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, image.texture);
     if (currentProgram)
         uniform1i(baseLocation, 0);
+    // With one texture unit the second image is left out.
+    if (!twoTextureUnits)
+        return;
     auto second = secondImage ? images.find(secondImage) : images.end();
     if (second != images.end()) {
         glActiveTextureARB(GL_TEXTURE1);
@@ -483,15 +502,17 @@ void OpenGLDrawer::bindImageUnits(const Image& image) {
 }
 
 void OpenGLDrawer::unbindImageUnits() {
-    glActiveTextureARB(GL_TEXTURE1);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glDisable(GL_TEXTURE_2D);
-    glActiveTextureARB(GL_TEXTURE0);
+    if (twoTextureUnits) {
+        glActiveTextureARB(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glDisable(GL_TEXTURE_2D);
+        glActiveTextureARB(GL_TEXTURE0);
+    }
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 void OpenGLDrawer::beginQuads(const Image& image) {
-    auto second = secondImage ? images.find(secondImage) : images.end();
+    auto second = secondImage && twoTextureUnits ? images.find(secondImage) : images.end();
     const unsigned int secondTexture = second != images.end() ? second->second.texture : 0;
     if (batchOpen && image.texture == batchTexture && secondTexture == batchSecondTexture)
         return;
@@ -523,10 +544,12 @@ void OpenGLDrawer::setBatching(bool enabled) {
 namespace {
 
 // One corner with the same texture coordinate on both units: the second
-// image is sampled where the first is.
-inline void corner(float u, float v, float x, float y) {
-    glMultiTexCoord2fARB(GL_TEXTURE0, u, v);
-    glMultiTexCoord2fARB(GL_TEXTURE1, u, v);
+// image is sampled where the first is. glTexCoord2f sets unit 0's, as
+// glMultiTexCoord2fARB(GL_TEXTURE0) would, without needing that entry point.
+inline void corner(float u, float v, float x, float y, bool twoUnits) {
+    glTexCoord2f(u, v);
+    if (twoUnits)
+        glMultiTexCoord2fARB(GL_TEXTURE1, u, v);
     glVertex2f(x, y);
 }
 
@@ -539,10 +562,10 @@ void OpenGLDrawer::drawImage(unsigned int image, float x, float y, float scaleX,
     const float h = record.height * scaleY;
     beginQuads(record);
     glColor4f(r, g, b, a);
-    corner(0.0f, 0.0f, x, y);
-    corner(record.maxU, 0.0f, x + w, y);
-    corner(record.maxU, record.maxV, x + w, y + h);
-    corner(0.0f, record.maxV, x, y + h);
+    corner(0.0f, 0.0f, x, y, twoTextureUnits);
+    corner(record.maxU, 0.0f, x + w, y, twoTextureUnits);
+    corner(record.maxU, record.maxV, x + w, y + h, twoTextureUnits);
+    corner(0.0f, record.maxV, x, y + h, twoTextureUnits);
     if (!batching)
         endQuads();
 }
@@ -559,10 +582,10 @@ void OpenGLDrawer::drawSubImage(unsigned int image, float x, float y, float sour
     const float vBottom = vTop + sourceHeight * record.maxV;
     beginQuads(record);
     glColor4f(r, g, b, a);
-    corner(uLeft, vTop, x, y);
-    corner(uRight, vTop, x + w, y);
-    corner(uRight, vBottom, x + w, y + h);
-    corner(uLeft, vBottom, x, y + h);
+    corner(uLeft, vTop, x, y, twoTextureUnits);
+    corner(uRight, vTop, x + w, y, twoTextureUnits);
+    corner(uRight, vBottom, x + w, y + h, twoTextureUnits);
+    corner(uLeft, vBottom, x, y + h, twoTextureUnits);
     if (!batching)
         endQuads();
 }
@@ -644,14 +667,17 @@ void OpenGLDrawer::drawPoly(unsigned int polygon, unsigned int image, float x, f
     glBegin(GL_TRIANGLES);
     for (int k = 1; k < shape.numPoints; ++k) {
         const int next = k + 1 < shape.numPoints ? k + 1 : 1;
-        glMultiTexCoord2fARB(GL_TEXTURE0, shape.uCoords[0], shape.vCoords[0]);
-        glMultiTexCoord2fARB(GL_TEXTURE1, 0.5f, 1.0f);
+        glTexCoord2f(shape.uCoords[0], shape.vCoords[0]);
+        if (twoTextureUnits)
+            glMultiTexCoord2fARB(GL_TEXTURE1, 0.5f, 1.0f);
         glVertex2f(shape.xPoints[0], shape.yPoints[0]);
-        glMultiTexCoord2fARB(GL_TEXTURE0, shape.uCoords[k], shape.vCoords[k]);
-        glMultiTexCoord2fARB(GL_TEXTURE1, 0.0f, 0.0f);
+        glTexCoord2f(shape.uCoords[k], shape.vCoords[k]);
+        if (twoTextureUnits)
+            glMultiTexCoord2fARB(GL_TEXTURE1, 0.0f, 0.0f);
         glVertex2f(shape.xPoints[k], shape.yPoints[k]);
-        glMultiTexCoord2fARB(GL_TEXTURE0, shape.uCoords[next], shape.vCoords[next]);
-        glMultiTexCoord2fARB(GL_TEXTURE1, 1.0f, 0.0f);
+        glTexCoord2f(shape.uCoords[next], shape.vCoords[next]);
+        if (twoTextureUnits)
+            glMultiTexCoord2fARB(GL_TEXTURE1, 1.0f, 0.0f);
         glVertex2f(shape.xPoints[next], shape.yPoints[next]);
     }
     glEnd();
@@ -722,21 +748,26 @@ void OpenGLDrawer::translate(float x, float y) {
 }
 
 void OpenGLDrawer::setBlendMode(BlendMode mode) {
+    // Without glBlendEquation the equation stays OpenGL's initial one, adding,
+    // and the subtractive mode draws with its factors only.
     switch (mode) {
     case Normal:
         flush();
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glBlendEquation(GL_FUNC_ADD);
+        if (blendEquationIsSupported)
+            glBlendEquation(GL_FUNC_ADD);
         break;
     case Additive:
         flush();
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        glBlendEquation(GL_FUNC_ADD);
+        if (blendEquationIsSupported)
+            glBlendEquation(GL_FUNC_ADD);
         break;
     case Subtractive:
         flush();
         glBlendFunc(GL_DST_COLOR, GL_SRC_ALPHA);
-        glBlendEquation(GL_FUNC_SUBTRACT);
+        if (blendEquationIsSupported)
+            glBlendEquation(GL_FUNC_SUBTRACT);
         break;
     default:
         break;

@@ -136,6 +136,9 @@ public:
     // For textures made afterwards: linear (true, the default) or nearest filtering.
     void setTexInterp(bool interpolate) { texInterp = interpolate; }
     bool is16Bit();
+    // Decides from what GLEW found which entry points past OpenGL 1.1 are
+    // used; after a failed GLEW start, none: one texture unit, no shaders, no
+    // frame buffer, no blend equation.
     void setupShaderFunctions();
     // Sends any batched draws to OpenGL and restores the texture units.
     void flush();
@@ -222,6 +225,9 @@ private:
     unsigned int frameBufferImage = 0;
     bool shadersAreSupported = true;
     bool frameBuffersAreSupported = false;
+    bool glewStarted = false;
+    bool twoTextureUnits = false;
+    bool blendEquationIsSupported = false;
     // Side of the largest texture the driver takes (asked once the context
     // exists); an image record holds sides below 65536.
     unsigned int maxTextureSize = 65536;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <new>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using drawingtest::capturedOutput;
@@ -320,6 +322,54 @@ TEST_F(OpenGLDrawerTest, HandlesAreReusedOnlyForTheLatest) {
     EXPECT_EQ(c, 6u);
     drawer->releaseImage(12345); // unknown: ignored
 }
+
+TEST_F(OpenGLDrawerTest, RefusesPicturesNoTextureCanHold) {
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    ASSERT_GE(largest, 2048);
+    ASSERT_LT(largest, 32769);
+    const unsigned int side = static_cast<unsigned int>(largest);
+    // Refused before a byte of the picture is read, so a buffer of one row
+    // stands for each: 8193 x 32769 pads to 16384 x 65536, 2^32 bytes, which
+    // 32-bit arithmetic made 0 before padding wrote rows into it.
+    const unsigned int sizes[][2] = {{8193, 32769}, {side + 1, 1}, {1, side + 1}, {70000, 1}};
+    std::string output = capturedOutput([&] {
+        for (const auto& size : sizes)
+            EXPECT_EQ(drawer->loadImage(new unsigned char[size[0] * 4](), size[0], size[1]), 0u)
+                << size[0] << " x " << size[1];
+    });
+    // The caller names the picture it skips; the drawer adds nothing.
+    EXPECT_EQ(output, "");
+    // The largest texture itself still loads.
+    unsigned int edge = drawer->loadImage(solidImage(side, 1, 0, 0, 255), side, 1);
+    ASSERT_NE(drawer->getImage(edge), nullptr);
+    EXPECT_EQ(drawer->getImage(edge)->width, side);
+}
+
+// The address sanitizer ends the run on a failed allocation.
+#if !defined(__SANITIZE_ADDRESS__)
+TEST_F(OpenGLDrawerTest, RefusesPicturesWhosePaddedCopyCannotBeMade) {
+    // 2049 x 4097 pads to 4096 x 8192, 128 MB; with the address space capped
+    // 64 MB above what is in use, that copy cannot be made.
+    unsigned char* pixels = solidImage(2049, 4097, 255, 0, 0);
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    ASSERT_GT(pages, 0);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit capped = saved;
+    capped.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64u << 20);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+    unsigned int handle = 1;
+    try {
+        handle = drawer->loadImage(pixels, 2049, 4097);
+    } catch (const std::bad_alloc&) {
+        ADD_FAILURE() << "the failed allocation of the padded copy escaped loadImage";
+    }
+    setrlimit(RLIMIT_AS, &saved);
+    EXPECT_EQ(handle, 0u);
+}
+#endif
 
 // --- Primitives ---------------------------------------------------------------------------
 

@@ -1,8 +1,10 @@
+#include "Application.h"
 #include "DrawingTestSupport.h"
 #include "OpenGLFont.h"
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 
 using drawingtest::capturedOutput;
@@ -11,17 +13,11 @@ using drawingtest::WindowTest;
 
 namespace {
 
-// A square glyph picture of R, G, B, A bytes, every pixel the same.
+// A square glyph picture, every pixel the same, in the image loader's byte
+// order (B, G, R, A).
 unsigned char* glyphPicture(unsigned int size, unsigned char r, unsigned char g, unsigned char b,
                             unsigned char a = 255) {
-    unsigned char* pixels = new unsigned char[size * size * 4];
-    for (unsigned int i = 0; i < size * size; ++i) {
-        pixels[i * 4] = r;
-        pixels[i * 4 + 1] = g;
-        pixels[i * 4 + 2] = b;
-        pixels[i * 4 + 3] = a;
-    }
-    return pixels;
+    return drawingtest::solidImage(size, size, r, g, b, a);
 }
 
 class GlyphTextTest : public WindowTest {};
@@ -93,6 +89,20 @@ TEST_F(GlyphTextTest, EachCharacterIsASquareAndThePenMovesOneSize) {
     EXPECT_TRUE(near(pixelAt(115, 415), 255, 0, 0));
     EXPECT_TRUE(near(pixelAt(116, 408), 0, 0, 0));
     EXPECT_TRUE(near(pixelAt(108, 416), 0, 0, 0));
+}
+
+TEST_F(GlyphTextTest, DecodedGlyphPicturesKeepTheirColours) {
+    // An orange PNG (230, 120, 20) goes the game's way: decoded by the image
+    // loader and handed to loadGlyph.
+    std::ifstream file(std::string(LUMENFALL_FIXTURES) + "/orange-glyph-2x2.png", std::ios::binary);
+    const std::string png((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(png.empty());
+    const unsigned char* pictures[] = {reinterpret_cast<const unsigned char*>(png.data())};
+    const unsigned int sizes[] = {static_cast<unsigned int>(png.size())};
+    Application::loadGlyphs(drawer, pictures, sizes, 1);
+    EXPECT_EQ(drawer->getGlyph(Drawer::GlyphA).width, 2);
+    drawer->drawText("A", 10, 10, 32, 1, 1, 1, 1);
+    EXPECT_TRUE(near(pixelAt(26, 26), 230, 120, 20));
 }
 
 TEST_F(GlyphTextTest, LettersAreCaseBlind) {

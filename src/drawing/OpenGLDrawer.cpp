@@ -11,10 +11,12 @@
 #include <GL/glu.h>
 #include <SDL/SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 
 const unsigned char* OpenGLDrawer::line_png = LineStroke::linestroke_png;
 unsigned int OpenGLDrawer::lineImage = 0;
@@ -58,6 +60,18 @@ int glyphFor(char c) {
 void setAttribute(SDL_GLattr attribute, int value, const char* failure) {
     if (SDL_GL_SetAttribute(attribute, value) < 0)
         Log::plain(failure);
+}
+
+bool hasShaderEntryPoints() {
+    return glUniform1i && glUniform1f && glCreateShader && glShaderSource && glCompileShader &&
+           glCreateProgram && glAttachShader && glLinkProgram && glGetUniformLocation && glUseProgram &&
+           glGetShaderiv && glGetProgramiv && glGetShaderInfoLog && glGetProgramInfoLog;
+}
+
+bool hasFrameBufferEntryPoints() {
+    return glGenFramebuffersEXT && glBindFramebufferEXT && glGenRenderbuffersEXT && glBindRenderbufferEXT &&
+           glRenderbufferStorageEXT && glFramebufferRenderbufferEXT && glFramebufferTexture2DEXT &&
+           glCheckFramebufferStatusEXT;
 }
 
 } // namespace
@@ -130,7 +144,8 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
     const unsigned short openedHeight = static_cast<unsigned short>(surface->h);
 
     GLenum glewStatus = glewInit();
-    if (glewStatus != GLEW_OK)
+    glewStarted = glewStatus == GLEW_OK;
+    if (!glewStarted)
         Log::plain(std::string("OpenGLDrawer: GLEW could not start: ") +
                    reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
     else
@@ -138,9 +153,11 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
                    ".");
     setupShaderFunctions();
 
-    GLint maxTextureSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
-    LOG_DEBUG("GL_MAX_TEXTURE_SIZE = " + std::to_string(maxTextureSize));
+    GLint largestTexture = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
+    LOG_DEBUG("GL_MAX_TEXTURE_SIZE = " + std::to_string(largestTexture));
+    if (largestTexture > 0)
+        maxTextureSize = std::min(static_cast<unsigned int>(largestTexture), 65536u);
     glTexImage2D(GL_PROXY_TEXTURE_2D, 0, GL_RGBA, 2048, 2048, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     GLint proxyWidth = 0;
     glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &proxyWidth);
@@ -161,10 +178,12 @@ void OpenGLDrawer::initialiseLight(unsigned short width, unsigned short height) 
     screenHeight = height;
     // On this platform every entry point past OpenGL 1.1, the frame buffer's
     // included, comes through GLEW, so it is started here too.
-    if (glewInit() == GLEW_OK)
-        setupShaderFunctions();
-    else
-        installNullShaderFunctions();
+    glewStarted = glewInit() == GLEW_OK;
+    setupShaderFunctions();
+    GLint largestTexture = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
+    if (largestTexture > 0)
+        maxTextureSize = std::min(static_cast<unsigned int>(largestTexture), 65536u);
     initFonts();
     prepareDrawing(width, height);
 }
@@ -207,9 +226,13 @@ bool OpenGLDrawer::is16Bit() {
 }
 
 void OpenGLDrawer::setupShaderFunctions() {
-    // Without a context GLEW reports nothing; the null entries then keep
-    // every shader call harmless.
-    if (GLEW_VERSION_2_0) {
+    // Without a context, or after a failed start, GLEW's pointers are not
+    // trusted; a driver may also lack single entry points that its version
+    // promises. Each feature is used only when every entry point it calls
+    // is there: the shaders also need the second texture unit.
+    twoTextureUnits = glewStarted && glActiveTextureARB && glMultiTexCoord2fARB;
+    blendEquationIsSupported = glewStarted && glBlendEquation;
+    if (glewStarted && GLEW_VERSION_2_0 && twoTextureUnits && hasShaderEntryPoints()) {
         Log::plain("OpenGL shaders are available.");
         shadersAreSupported = true;
         uniform1i = glUniform1i;
@@ -226,7 +249,7 @@ void OpenGLDrawer::setupShaderFunctions() {
         Log::plain("OpenGL shaders are not available; drawing without post-processing.");
         installNullShaderFunctions();
     }
-    frameBuffersAreSupported = GLEW_EXT_framebuffer_object;
+    frameBuffersAreSupported = glewStarted && GLEW_EXT_framebuffer_object && hasFrameBufferEntryPoints();
 }
 
 void OpenGLDrawer::installNullShaderFunctions() {
@@ -370,10 +393,17 @@ unsigned int OpenGLDrawer::findFreeHandle() {
     return nextImageHandle;
 }
 
+bool OpenGLDrawer::fitsTexture(unsigned int width, unsigned int height) const {
+    // The record keeps sides below 65536; checked first, so that powerOfTwo
+    // is never asked for more than 65536.
+    return width < 65536 && height < 65536 && powerOfTwo(width) <= maxTextureSize &&
+           powerOfTwo(height) <= maxTextureSize;
+}
+
 unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, unsigned int height) {
     if (!pixels)
         return 0;
-    if (width == 0 || height == 0) {
+    if (width == 0 || height == 0 || !fitsTexture(width, height)) {
         delete[] pixels;
         return 0;
     }
@@ -385,18 +415,23 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
     if (!isPowerOfTwo(width) || !isPowerOfTwo(height)) {
         // Pad to powers of two, repeating the right edge's alpha byte along
         // each row and the last row downwards, so linear filtering at the
-        // image's edges does not pull in black.
-        unsigned char* padded = new unsigned char[paddedWidth * paddedHeight * 4]();
-        const unsigned int rowBytes = width * 4;
-        const unsigned int paddedRowBytes = paddedWidth * 4;
-        for (unsigned int y = 0; y < height; ++y) {
+        // image's edges does not pull in black. A padded picture may pass
+        // 4 GB, so byte counts and offsets are size_t.
+        const size_t rowBytes = static_cast<size_t>(width) * 4;
+        const size_t paddedRowBytes = static_cast<size_t>(paddedWidth) * 4;
+        unsigned char* padded = new (std::nothrow) unsigned char[paddedRowBytes * paddedHeight]();
+        if (!padded) {
+            delete[] pixels;
+            return 0;
+        }
+        for (size_t y = 0; y < height; ++y) {
             unsigned char* target = padded + y * paddedRowBytes;
             const unsigned char* source = pixels + y * rowBytes;
             std::memcpy(target, source, rowBytes);
             std::memset(target + rowBytes, source[rowBytes - 1], paddedRowBytes - rowBytes);
         }
         const unsigned char* lastRow = padded + (height - 1) * paddedRowBytes;
-        for (unsigned int y = height; y < paddedHeight; ++y)
+        for (size_t y = height; y < paddedHeight; ++y)
             std::memcpy(padded + y * paddedRowBytes, lastRow, paddedRowBytes);
         maxU = static_cast<float>(width) / static_cast<float>(paddedWidth);
         maxV = static_cast<float>(height) / static_cast<float>(paddedHeight);
@@ -447,10 +482,14 @@ const OpenGLDrawer::Image& OpenGLDrawer::findImage(unsigned int image) const {
 }
 
 void OpenGLDrawer::bindImageUnits(const Image& image) {
-    glActiveTextureARB(GL_TEXTURE0);
+    if (twoTextureUnits)
+        glActiveTextureARB(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, image.texture);
     if (currentProgram)
         uniform1i(baseLocation, 0);
+    // With one texture unit the second image is left out.
+    if (!twoTextureUnits)
+        return;
     auto second = secondImage ? images.find(secondImage) : images.end();
     if (second != images.end()) {
         glActiveTextureARB(GL_TEXTURE1);
@@ -463,15 +502,17 @@ void OpenGLDrawer::bindImageUnits(const Image& image) {
 }
 
 void OpenGLDrawer::unbindImageUnits() {
-    glActiveTextureARB(GL_TEXTURE1);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glDisable(GL_TEXTURE_2D);
-    glActiveTextureARB(GL_TEXTURE0);
+    if (twoTextureUnits) {
+        glActiveTextureARB(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glDisable(GL_TEXTURE_2D);
+        glActiveTextureARB(GL_TEXTURE0);
+    }
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 void OpenGLDrawer::beginQuads(const Image& image) {
-    auto second = secondImage ? images.find(secondImage) : images.end();
+    auto second = secondImage && twoTextureUnits ? images.find(secondImage) : images.end();
     const unsigned int secondTexture = second != images.end() ? second->second.texture : 0;
     if (batchOpen && image.texture == batchTexture && secondTexture == batchSecondTexture)
         return;
@@ -503,10 +544,12 @@ void OpenGLDrawer::setBatching(bool enabled) {
 namespace {
 
 // One corner with the same texture coordinate on both units: the second
-// image is sampled where the first is.
-inline void corner(float u, float v, float x, float y) {
-    glMultiTexCoord2fARB(GL_TEXTURE0, u, v);
-    glMultiTexCoord2fARB(GL_TEXTURE1, u, v);
+// image is sampled where the first is. glTexCoord2f sets unit 0's, as
+// glMultiTexCoord2fARB(GL_TEXTURE0) would, without needing that entry point.
+inline void corner(float u, float v, float x, float y, bool twoUnits) {
+    glTexCoord2f(u, v);
+    if (twoUnits)
+        glMultiTexCoord2fARB(GL_TEXTURE1, u, v);
     glVertex2f(x, y);
 }
 
@@ -519,10 +562,10 @@ void OpenGLDrawer::drawImage(unsigned int image, float x, float y, float scaleX,
     const float h = record.height * scaleY;
     beginQuads(record);
     glColor4f(r, g, b, a);
-    corner(0.0f, 0.0f, x, y);
-    corner(record.maxU, 0.0f, x + w, y);
-    corner(record.maxU, record.maxV, x + w, y + h);
-    corner(0.0f, record.maxV, x, y + h);
+    corner(0.0f, 0.0f, x, y, twoTextureUnits);
+    corner(record.maxU, 0.0f, x + w, y, twoTextureUnits);
+    corner(record.maxU, record.maxV, x + w, y + h, twoTextureUnits);
+    corner(0.0f, record.maxV, x, y + h, twoTextureUnits);
     if (!batching)
         endQuads();
 }
@@ -539,10 +582,10 @@ void OpenGLDrawer::drawSubImage(unsigned int image, float x, float y, float sour
     const float vBottom = vTop + sourceHeight * record.maxV;
     beginQuads(record);
     glColor4f(r, g, b, a);
-    corner(uLeft, vTop, x, y);
-    corner(uRight, vTop, x + w, y);
-    corner(uRight, vBottom, x + w, y + h);
-    corner(uLeft, vBottom, x, y + h);
+    corner(uLeft, vTop, x, y, twoTextureUnits);
+    corner(uRight, vTop, x + w, y, twoTextureUnits);
+    corner(uRight, vBottom, x + w, y + h, twoTextureUnits);
+    corner(uLeft, vBottom, x, y + h, twoTextureUnits);
     if (!batching)
         endQuads();
 }
@@ -624,14 +667,17 @@ void OpenGLDrawer::drawPoly(unsigned int polygon, unsigned int image, float x, f
     glBegin(GL_TRIANGLES);
     for (int k = 1; k < shape.numPoints; ++k) {
         const int next = k + 1 < shape.numPoints ? k + 1 : 1;
-        glMultiTexCoord2fARB(GL_TEXTURE0, shape.uCoords[0], shape.vCoords[0]);
-        glMultiTexCoord2fARB(GL_TEXTURE1, 0.5f, 1.0f);
+        glTexCoord2f(shape.uCoords[0], shape.vCoords[0]);
+        if (twoTextureUnits)
+            glMultiTexCoord2fARB(GL_TEXTURE1, 0.5f, 1.0f);
         glVertex2f(shape.xPoints[0], shape.yPoints[0]);
-        glMultiTexCoord2fARB(GL_TEXTURE0, shape.uCoords[k], shape.vCoords[k]);
-        glMultiTexCoord2fARB(GL_TEXTURE1, 0.0f, 0.0f);
+        glTexCoord2f(shape.uCoords[k], shape.vCoords[k]);
+        if (twoTextureUnits)
+            glMultiTexCoord2fARB(GL_TEXTURE1, 0.0f, 0.0f);
         glVertex2f(shape.xPoints[k], shape.yPoints[k]);
-        glMultiTexCoord2fARB(GL_TEXTURE0, shape.uCoords[next], shape.vCoords[next]);
-        glMultiTexCoord2fARB(GL_TEXTURE1, 1.0f, 0.0f);
+        glTexCoord2f(shape.uCoords[next], shape.vCoords[next]);
+        if (twoTextureUnits)
+            glMultiTexCoord2fARB(GL_TEXTURE1, 1.0f, 0.0f);
         glVertex2f(shape.xPoints[next], shape.yPoints[next]);
     }
     glEnd();
@@ -702,21 +748,26 @@ void OpenGLDrawer::translate(float x, float y) {
 }
 
 void OpenGLDrawer::setBlendMode(BlendMode mode) {
+    // Without glBlendEquation the equation stays OpenGL's initial one, adding,
+    // and the subtractive mode draws with its factors only.
     switch (mode) {
     case Normal:
         flush();
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glBlendEquation(GL_FUNC_ADD);
+        if (blendEquationIsSupported)
+            glBlendEquation(GL_FUNC_ADD);
         break;
     case Additive:
         flush();
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        glBlendEquation(GL_FUNC_ADD);
+        if (blendEquationIsSupported)
+            glBlendEquation(GL_FUNC_ADD);
         break;
     case Subtractive:
         flush();
         glBlendFunc(GL_DST_COLOR, GL_SRC_ALPHA);
-        glBlendEquation(GL_FUNC_SUBTRACT);
+        if (blendEquationIsSupported)
+            glBlendEquation(GL_FUNC_SUBTRACT);
         break;
     default:
         break;
@@ -939,27 +990,40 @@ void OpenGLDrawer::loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int si
     }
     flush();
     // A picture that failed to decode arrives as null; it becomes a 1 x 1
-    // transparent glyph.
+    // transparent glyph, and so does one that no texture can hold.
+    if (pixels && !fitsTexture(size, size)) {
+        delete[] pixels;
+        pixels = nullptr;
+    }
     if (!pixels)
         size = 0;
     if (!isPowerOfTwo(size)) {
         const unsigned int padded = powerOfTwo(size);
-        unsigned char* buffer = new unsigned char[padded * padded * 4]();
-        glyphPadding = static_cast<int>(padded - size);
-        const unsigned int rowBytes = size * 4;
-        for (unsigned int y = 0; y < size; ++y) {
-            unsigned char* target = buffer + y * padded * 4;
+        const size_t rowBytes = static_cast<size_t>(size) * 4;
+        const size_t paddedRowBytes = static_cast<size_t>(padded) * 4;
+        unsigned char* buffer = new (std::nothrow) unsigned char[paddedRowBytes * padded]();
+        if (!buffer) {
+            // Too large to pad: a transparent glyph instead.
+            delete[] pixels;
+            pixels = nullptr;
+            size = 0;
+            buffer = new unsigned char[4]();
+        }
+        glyphPadding = static_cast<int>(powerOfTwo(size) - size);
+        for (size_t y = 0; y < size; ++y) {
+            unsigned char* target = buffer + y * paddedRowBytes;
             std::memcpy(target, pixels + y * rowBytes, rowBytes);
-            std::memset(target + rowBytes, pixels[y * rowBytes + rowBytes - 1], (padded - size) * 4);
+            std::memset(target + rowBytes, pixels[y * rowBytes + rowBytes - 1], paddedRowBytes - rowBytes);
         }
         delete[] pixels;
         pixels = buffer;
-        size = padded;
+        size = powerOfTwo(size);
     }
+    // B, G, R, A bytes, the order of the image loader and of loadImage.
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
     const GLint filter = texInterp ? GL_LINEAR : GL_NEAREST;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);

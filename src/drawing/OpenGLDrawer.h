@@ -77,6 +77,10 @@ public:
 
     bool initialise(unsigned short width, unsigned short height, bool fullscreen, int antialias) override;
     void initialiseLight(unsigned short width, unsigned short height) override;
+    // Refuses (handle 0, buffer released, nothing logged: the caller names the
+    // picture) a picture whose padded texture would be larger than the
+    // driver's largest on either side, or whose padded copy cannot be
+    // allocated.
     unsigned int loadImage(unsigned char* pixels, unsigned int width, unsigned int height) override;
     void releaseImage(unsigned int image) override;
     unsigned int loadPoly(float* points, int count) override;
@@ -119,6 +123,9 @@ public:
     void endFrameBufferDrawing() override;
     unsigned int getFrameBufferImage() const override { return frameBufferImage; }
     bool canSupport(GraphicsCapabilities capability) const override;
+    // Takes B, G, R, A bytes, as the image loader gives them. A picture that
+    // no texture can hold becomes a 1 x 1 transparent glyph, as one that
+    // failed to decode does.
     void loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int size) override;
 
     short getCanvasWidth() const { return canvasWidth; }
@@ -129,6 +136,9 @@ public:
     // For textures made afterwards: linear (true, the default) or nearest filtering.
     void setTexInterp(bool interpolate) { texInterp = interpolate; }
     bool is16Bit();
+    // Decides from what GLEW found which entry points past OpenGL 1.1 are
+    // used; after a failed GLEW start, none: one texture unit, no shaders, no
+    // frame buffer, no blend equation.
     void setupShaderFunctions();
     // Sends any batched draws to OpenGL and restores the texture units.
     void flush();
@@ -183,6 +193,8 @@ private:
     void printInfoLog(unsigned int object, bool program);
     unsigned int findFreeHandle();
     const Image& findImage(unsigned int image) const;
+    // Whether a picture of this size, padded to powers of two, fits one texture.
+    bool fitsTexture(unsigned int width, unsigned int height) const;
     // Two-unit set-up and clean-up around drawImage, drawSubImage and drawPoly.
     void bindImageUnits(const Image& image);
     void unbindImageUnits();
@@ -213,6 +225,12 @@ private:
     unsigned int frameBufferImage = 0;
     bool shadersAreSupported = true;
     bool frameBuffersAreSupported = false;
+    bool glewStarted = false;
+    bool twoTextureUnits = false;
+    bool blendEquationIsSupported = false;
+    // Side of the largest texture the driver takes (asked once the context
+    // exists); an image record holds sides below 65536.
+    unsigned int maxTextureSize = 65536;
     Uniform1iEntry uniform1i = nullUniform1i;
     Uniform1fEntry uniform1f = nullUniform1f;
     CreateShaderEntry createShaderObject = nullCreateShaderObject;

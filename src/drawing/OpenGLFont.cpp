@@ -266,13 +266,14 @@ void OpenGLFont::drawGlyph(float x, float y, float width, float scale, float scr
     glBindTexture(GL_TEXTURE_2D, texture);
     glColor4f(r, g, b, a);
     glBegin(GL_QUADS);
-    glMultiTexCoord2fARB(GL_TEXTURE0, x / size, y / size);
+    // Unit 0's coordinates; glTexCoord2f needs no entry point from GLEW.
+    glTexCoord2f(x / size, y / size);
     glVertex2f(screenX, screenY);
-    glMultiTexCoord2fARB(GL_TEXTURE0, (x + width) / size, y / size);
+    glTexCoord2f((x + width) / size, y / size);
     glVertex2f(screenX + width * scale, screenY);
-    glMultiTexCoord2fARB(GL_TEXTURE0, (x + width) / size, (y + h) / size);
+    glTexCoord2f((x + width) / size, (y + h) / size);
     glVertex2f(screenX + width * scale, screenY + h * scale);
-    glMultiTexCoord2fARB(GL_TEXTURE0, x / size, (y + h) / size);
+    glTexCoord2f(x / size, (y + h) / size);
     glVertex2f(screenX, screenY + h * scale);
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);

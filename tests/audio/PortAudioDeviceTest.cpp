@@ -100,13 +100,22 @@ TEST(PortAudioDevice, PlaysEffectsToTheServerSampleForSample) {
     EXPECT_FALSE(device.start());
     EXPECT_TRUE(device.isRunning());
 
-    JackRecorder recorder(44100);
+    // Room for 20 s: a loaded machine (or a sanitizer build) can make our
+    // client miss many of the server's cycles.
+    JackRecorder recorder(20 * 44100);
     ASSERT_TRUE(recorder.isOpen());
     ASSERT_TRUE(recorder.connect("^PortAudio.*:out_"));
     recorder.start();
     SDL_Delay(100);
     sounds.playSound(Sounds::FinalSpeech);
-    SDL_Delay(500);
+    // Until the effect has played out and a few more cycles have reached the
+    // recorder, however long that takes on this machine.
+    for (int i = 0; i < 1000 && sounds.getPlayingCount() > 0; ++i)
+        SDL_Delay(10);
+    EXPECT_EQ(sounds.getPlayingCount(), 0);
+    size_t recordedAtTheEnd = recorder.getFrames();
+    for (int i = 0; i < 1000 && recorder.getFrames() < recordedAtTheEnd + 2048; ++i)
+        SDL_Delay(10);
     recorder.stop();
 
     // A loaded machine can make the dummy server run a cycle without our

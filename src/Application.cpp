@@ -251,6 +251,10 @@ Application::Application(const std::vector<std::string>& words)
 }
 
 Application::~Application() {
+    // Once stop has begun, the device no longer calls getAudio: it waits for
+    // a block in progress and answers any later one with silence, even when
+    // the stream itself cannot be stopped in time and is left running. So the
+    // states and this object may go, whatever became of the stream.
     if (!noSound)
         audioDevice.stop();
     audioRunning = false;

@@ -23,21 +23,33 @@ void DecodeGuard::install() {
 }
 
 void DecodeGuard::onFault(int signal, siginfo_t* info, void* context) {
-    if (sigjmp_buf* target = current)
-        siglongjmp(*target, 1);
-    // Not inside the decoder: hand the fault on unchanged.
+    // Only the processor's own arithmetic faults carry a positive code; a
+    // SIGFPE sent with kill, raise or pthread_kill does not. Such a signal
+    // can arrive anywhere, with a lock of the C library held, so it is no
+    // reason to leave the decoder; it goes on as if no guard were installed.
+    const bool arithmeticFault = info && info->si_code > 0;
+    if (arithmeticFault) {
+        if (sigjmp_buf* target = current)
+            siglongjmp(*target, 1);
+    }
+    // Not a fault inside the decoder: hand the signal on unchanged.
     if ((previousAction.sa_flags & SA_SIGINFO) && previousAction.sa_sigaction) {
         previousAction.sa_sigaction(signal, info, context);
         return;
     }
+    if (previousAction.sa_handler == SIG_IGN && !arithmeticFault)
+        return;
     if (previousAction.sa_handler != SIG_DFL && previousAction.sa_handler != SIG_IGN) {
         previousAction.sa_handler(signal);
         return;
     }
-    // Default action: restore it and return; the faulting instruction runs
-    // again and ends the program as it would have without the guard.
+    // Default action: restore it. A fault then ends the program when its
+    // instruction runs again on return; a sent signal is sent again, and is
+    // delivered with the default action once this handler returns.
     struct sigaction fallback = {};
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
     sigaction(SIGFPE, &fallback, nullptr);
+    if (!arithmeticFault)
+        raise(signal);
 }

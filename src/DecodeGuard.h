@@ -8,8 +8,8 @@
 // divides by zero on some damaged recordings (a corrupted setup header whose
 // pages still carry valid check sums). After a fault the decoder's state is
 // abandoned half-way, so the caller may only clear it. A fault outside a
-// guarded call goes to whatever handled SIGFPE before, as if no guard were
-// installed.
+// guarded call, and a SIGFPE sent by kill, raise or pthread_kill even inside
+// one, goes to whatever handled SIGFPE before, as if no guard were installed.
 class DecodeGuard {
 public:
     DecodeGuard() = delete;

@@ -92,8 +92,10 @@ void GamePlay::keyDown(const std::string& action, const SDL_keysym& key) {
 }
 
 void GamePlay::getAudio(float* buffer, int frames) {
-    if (playMusic)
-        streamingSound.getAudio(buffer, frames);
+    // Without music no recording is ever started, but the streamed sound's
+    // output stage still scales the whole block, the effects included, as
+    // the strings expect.
+    streamingSound.getAudio(buffer, frames);
     strings.getAudio(buffer, frames);
 }
 

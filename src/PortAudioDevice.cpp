@@ -3,46 +3,50 @@
 #include "Log.h"
 #include "PortAudioCallback.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+// The stream's user data, between PortAudio and the callback object.
+//
+// A stop that hangs is given up (see stopWithTimeout), and the stream may
+// then go on calling back while the application deletes its states and
+// itself. So from the moment stop begins the callback object is never
+// touched again: every block passes through this gate, which the audio
+// thread holds (Open -> InCallback -> Open) for the length of one call, and
+// which stop closes (Open -> Closed), waiting for a block in progress to be
+// finished first. A closed gate turns every later block into silence.
+//
+// The gate must outlive the stream: the thread that closes the stream frees
+// it once Pa_CloseStream has returned, and a stream that is never closed
+// keeps it for the rest of the run.
+struct PortAudioDevice::Gate {
+    enum State { Open, InCallback, Closed };
+
+    std::atomic<int> state{Open};
+    PortAudioCallback* callback = nullptr; // fixed before the stream starts
+    int outputChannels = 0;
+
+    // Main thread. Returns once no block is being made and none will be.
+    void close() {
+        int expected = Open;
+        while (!state.compare_exchange_weak(expected, Closed, std::memory_order_acquire)) {
+            // A block in progress takes milliseconds at most: the callback
+            // neither waits nor does file work.
+            expected = Open;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+};
 
 namespace {
 
 // How long quitting waits for PortAudio to stop and close a stream.
 const std::chrono::seconds StopTimeout(3);
-
-// Stops, closes and releases one stream on a thread of its own and waits for
-// that at most StopTimeout: a host API whose server has just gone away can
-// block in these calls for minutes. True when they finished in time;
-// otherwise the thread is left behind (the program is on its way out).
-bool stopWithTimeout(PaStream* stream) {
-    struct Done {
-        std::mutex lock;
-        std::condition_variable changed;
-        bool finished = false;
-    };
-    auto done = std::make_shared<Done>();
-    std::thread worker([stream, done] {
-        Pa_StopStream(stream);
-        Pa_CloseStream(stream);
-        Pa_Terminate();
-        std::lock_guard<std::mutex> hold(done->lock);
-        done->finished = true;
-        done->changed.notify_all();
-    });
-    std::unique_lock<std::mutex> hold(done->lock);
-    bool finished = done->changed.wait_for(hold, StopTimeout, [&done] { return done->finished; });
-    hold.unlock();
-    if (finished) {
-        worker.join();
-    } else {
-        worker.detach();
-    }
-    return finished;
-}
 
 const char* typeName(PaHostApiTypeId type) {
     switch (type) {
@@ -66,8 +70,8 @@ const char* typeName(PaHostApiTypeId type) {
 } // namespace
 
 PortAudioDevice::PortAudioDevice()
-    : stream(nullptr), callback(nullptr), inputChannels(0), outputChannels(2), sampleRate(44100.0),
-      running(false), hostApi(paCoreAudio) {}
+    : stream(nullptr), gate(nullptr), callback(nullptr), inputChannels(0), outputChannels(2),
+      sampleRate(44100.0), running(false), hostApi(paCoreAudio) {}
 
 PortAudioDevice::~PortAudioDevice() {
     stop();
@@ -174,12 +178,17 @@ bool PortAudioDevice::start() {
         }
     }
 
+    gate = new Gate;
+    gate->callback = callback;
+    gate->outputChannels = outputChannels;
     PaError error = Pa_OpenStream(
         &stream, inputChannels >= 1 ? &input : nullptr, outputChannels >= 1 ? &output : nullptr, sampleRate,
-        paFramesPerBufferUnspecified, paNoFlag, &PortAudioDevice::portAudioCallback, callback);
+        paFramesPerBufferUnspecified, paNoFlag, &PortAudioDevice::portAudioCallback, gate);
     if (error != paNoError) {
         Log::plain("PortAudioDevice Error: Could not open stream.");
         stream = nullptr;
+        delete gate;
+        gate = nullptr;
         Pa_Terminate();
         return false;
     }
@@ -187,12 +196,46 @@ bool PortAudioDevice::start() {
         Log::plain("PortAudioDevice Error: Could not start stream.");
         Pa_CloseStream(stream);
         stream = nullptr;
+        delete gate;
+        gate = nullptr;
         Pa_Terminate();
         return false;
     }
     usedApiName = info->name;
     running = true;
     return true;
+}
+
+// Stops, closes and releases one stream on a thread of its own and waits for
+// that at most StopTimeout: a host API whose server has just gone away can
+// block in these calls for minutes. True when they finished in time;
+// otherwise the thread is left behind (the program is on its way out). The
+// thread frees the stream's gate once the stream is closed.
+bool PortAudioDevice::stopWithTimeout(PaStream* stream, Gate* gate) {
+    struct Done {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool finished = false;
+    };
+    auto done = std::make_shared<Done>();
+    std::thread worker([stream, gate, done] {
+        Pa_StopStream(stream);
+        Pa_CloseStream(stream);
+        delete gate;
+        Pa_Terminate();
+        std::lock_guard<std::mutex> hold(done->lock);
+        done->finished = true;
+        done->changed.notify_all();
+    });
+    std::unique_lock<std::mutex> hold(done->lock);
+    bool finished = done->changed.wait_for(hold, StopTimeout, [&done] { return done->finished; });
+    hold.unlock();
+    if (finished) {
+        worker.join();
+    } else {
+        worker.detach();
+    }
+    return finished;
 }
 
 bool PortAudioDevice::isStreamAlive() const {
@@ -205,30 +248,40 @@ void PortAudioDevice::stop() {
     }
     running = false;
     PaStream* closing = stream;
+    Gate* closingGate = gate;
     stream = nullptr;
+    gate = nullptr;
+    // From here on the callback object is the caller's again.
+    closingGate->close();
     // A stream that stopped by itself lost its server (a JACK server that
     // quit or was killed). Stopping, closing or releasing it then waits on
-    // that server, which never answers: leave it as it is.
+    // that server, which never answers: leave it as it is, with its gate.
     if (Pa_IsStreamActive(closing) != 1) {
         Log::plain(
             "PortAudioDevice: the audio stream had already stopped; leaving it without waiting for its "
             "server.");
         return;
     }
-    if (!stopWithTimeout(closing)) {
+    if (!stopWithTimeout(closing, closingGate)) {
         Log::plain("PortAudioDevice: the audio stream did not stop within " +
                    std::to_string(StopTimeout.count()) + " s; leaving it.");
     }
 }
 
-// Runs on PortAudio's audio thread; passes the block on and never ends the stream.
+// Runs on PortAudio's audio thread; passes the block on through the gate, or
+// writes silence once the gate is closed, and never ends the stream.
 int PortAudioDevice::portAudioCallback(const void* input, void* output, unsigned long frameCount,
                                        const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags,
                                        void* userData) {
-    if (userData) {
-        static_cast<PortAudioCallback*>(userData)->getAudio(
-            const_cast<float*>(static_cast<const float*>(input)), static_cast<float*>(output),
-            static_cast<int>(frameCount));
+    Gate* gate = static_cast<Gate*>(userData);
+    int open = Gate::Open;
+    if (gate->callback &&
+        gate->state.compare_exchange_strong(open, Gate::InCallback, std::memory_order_acquire)) {
+        gate->callback->getAudio(const_cast<float*>(static_cast<const float*>(input)),
+                                 static_cast<float*>(output), static_cast<int>(frameCount));
+        gate->state.store(Gate::Open, std::memory_order_release);
+    } else if (output) {
+        std::memset(output, 0, sizeof(float) * frameCount * static_cast<size_t>(gate->outputChannels));
     }
     return paContinue;
 }

@@ -29,7 +29,10 @@ public:
     bool start();
     // Stops and closes the stream and releases PortAudio; once only. A
     // stream that has lost its server is left alone, and a stop that takes
-    // longer than a few seconds is given up, so stop always returns.
+    // longer than a few seconds is given up, so stop always returns. Either
+    // way the callback object is never called again once stop has begun: a
+    // block still being made is waited for, and any later block the stream
+    // asks for is silence.
     void stop();
 
     bool isRunning() const { return running; }
@@ -47,10 +50,16 @@ public:
                                  void* userData);
 
 private:
+    // What the stream calls through; it outlives the stream (see the source).
+    struct Gate;
+
     // The host API to use: the chosen one, else the fallbacks; -1 for none.
     PaHostApiIndex findHostApi() const;
+    // Stops, closes and releases the stream, giving up after a bound.
+    static bool stopWithTimeout(PaStream* stream, Gate* gate);
 
     PaStream* stream;            // main thread; valid while running
+    Gate* gate;                  // main thread; the running stream's, handed over by stop
     PortAudioCallback* callback; // not owned; called on the audio thread
     int inputChannels;           // 0 opens no input
     int outputChannels;          // 0 opens no output

@@ -35,13 +35,16 @@ const float EnvelopeStep = 0.00001f; // 100000 samples from silence to full
 // ---------------------------------------------------------------------------
 // One slot
 
+void (*StreamingSound::refillHook)(int buffer) = nullptr;
+
 StreamingSound::Sound::Sound()
     : active(false), envelope(0.0f), keepPlaying(true), level(0.0f), fileOpen(false), decoder(),
-      decodedCount(0), buffers(NumBuffers * BufferSize, 0.0f), currentBuffer(0), readPos(0) {
+      decodedCount(0), buffers(NumBuffers * BufferSize, 0.0f), turnsPlayed(0), nextTurn(NumBuffers),
+      currentBuffer(0), readPos(0) {
     panPhase = (Random::next() + 1.0f) * 0.5f * TwoPi;
     panSpeed = (Random::next() + 1.0f) * 0.5f * 0.01f + 0.01f;
-    for (std::atomic<bool>& flag : needsRefill) {
-        flag.store(false, std::memory_order_relaxed);
+    for (int i = 0; i < NumBuffers; ++i) {
+        bufferTurn[i].store(i, std::memory_order_relaxed);
     }
 }
 
@@ -97,10 +100,14 @@ bool StreamingSound::Sound::load(const std::string& path) {
     filePath = path;
     decodedCount = 0;
     int decoded = 0;
+    // The first three turns. The slot is inactive, so the audio thread
+    // looks at none of this until active is set below.
     for (int i = 0; i < NumBuffers; ++i) {
         decoded += fillBuffer(i);
-        needsRefill[i].store(false, std::memory_order_release);
+        bufferTurn[i].store(i, std::memory_order_relaxed);
     }
+    turnsPlayed.store(0, std::memory_order_relaxed);
+    nextTurn = NumBuffers;
     if (!fileOpen) {
         // The decoder faulted on it; fillBuffer has said so.
         return false;
@@ -174,14 +181,19 @@ int StreamingSound::Sound::fillBuffer(int index) {
 
 void StreamingSound::Sound::updateBuffers() {
     ScopedLock hold(decoderLock);
-    if (!fileOpen) {
-        return;
-    }
-    for (int i = 0; i < NumBuffers; ++i) {
-        if (needsRefill[i].load(std::memory_order_acquire)) {
-            fillBuffer(i);
-            needsRefill[i].store(false, std::memory_order_release);
+    // A buffer is free for turn t once turn t - NumBuffers has been played
+    // out. Turns whose time has already passed are decoded all the same, so
+    // that the recording keeps time with what was heard (silence), and are
+    // never played: a buffer plays only at the turn it is marked with.
+    const int played = turnsPlayed.load(std::memory_order_acquire);
+    while (fileOpen && nextTurn < played + NumBuffers) {
+        const int index = nextTurn % NumBuffers;
+        fillBuffer(index);
+        if (refillHook) {
+            refillHook(index);
         }
+        bufferTurn[index].store(nextTurn, std::memory_order_release);
+        ++nextTurn;
     }
 }
 
@@ -199,9 +211,11 @@ void StreamingSound::Sound::getAudio(float* buffer, int frames) {
     int i = 0;
     while (i < frames) {
         int run = std::min(frames - i, BufferSize - readPos);
-        // A buffer the streaming thread has not refilled yet is being written
-        // now: play silence for it rather than read it or wait.
-        bool ready = !needsRefill[currentBuffer].load(std::memory_order_acquire);
+        // A buffer the streaming thread has not refilled for this turn yet
+        // may be being written now: play silence for it rather than read it
+        // or wait.
+        const int turn = turnsPlayed.load(std::memory_order_relaxed);
+        bool ready = bufferTurn[currentBuffer].load(std::memory_order_acquire) == turn;
         const float* in = &buffers[static_cast<size_t>(currentBuffer) * BufferSize + readPos];
         float* out = buffer + 2 * i;
         for (int j = 0; j < run; ++j) {
@@ -217,7 +231,8 @@ void StreamingSound::Sound::getAudio(float* buffer, int frames) {
         i += run;
         readPos += run;
         if (readPos == BufferSize) {
-            needsRefill[currentBuffer].store(true, std::memory_order_release);
+            // Hands the buffer back: what was read from it is read.
+            turnsPlayed.store(turn + 1, std::memory_order_release);
             currentBuffer = (currentBuffer + 1) % NumBuffers;
             readPos = 0;
         }

@@ -18,6 +18,15 @@
 // Threads: the main thread calls update, triggerSound, stopSound and setFade
 // and loads inactive slots; the streaming thread refills buffers the audio
 // thread has finished with; the audio thread calls getAudio.
+//
+// A slot's buffers are handed over by turn numbers, each written by one
+// thread only. The audio thread plays turn t from buffer t % NumBuffers and
+// counts the turns it has played out; the streaming thread refills a buffer
+// for turn t once turn t - NumBuffers is played out and then marks the
+// buffer with t. The audio thread plays a buffer only at the turn it is
+// marked with, and silence otherwise: after an underrun a refill that came
+// too late for its turn is never heard, rather than heard a rotation late,
+// and what is heard keeps the order of the file.
 class StreamingSound : public Thread {
 public:
     static const int NumSounds = 24;
@@ -36,7 +45,8 @@ public:
         // Main thread, inactive slot only: opens the file, decodes its first
         // three buffers and starts the fade-in. False when the file was refused.
         bool load(const std::string& path);
-        // Streaming thread: refills every buffer the audio thread has left.
+        // Streaming thread: refills, in turn order, every buffer the audio
+        // thread has played out.
         void updateBuffers();
         // Audio thread: adds this slot to an interleaved stereo block.
         void getAudio(float* buffer, int frames);
@@ -71,11 +81,13 @@ public:
         int decodedCount;            // under decoderLock; samples decoded since the last rewind
         std::string filePath;        // under decoderLock; the open file, for messages
 
-        std::vector<float> buffers; // NumBuffers * BufferSize; a buffer belongs to the decoder while
-                                    // its needsRefill is set and to the audio thread otherwise
-        std::atomic<bool> needsRefill[NumBuffers]; // set by the audio thread, cleared after a refill
-        int currentBuffer;                         // audio thread while active
-        int readPos;                               // audio thread while active
+        std::vector<float> buffers; // NumBuffers * BufferSize; a buffer belongs to the decoder from
+                                    // when its turn is played out until it is marked with the next
+        std::atomic<int> bufferTurn[NumBuffers]; // streaming thread; the turn each buffer holds
+        std::atomic<int> turnsPlayed;            // audio thread; turns played out, so the one playing
+        int nextTurn;                            // under decoderLock; the turn of the next refill
+        int currentBuffer;                       // audio thread while active; turnsPlayed % NumBuffers
+        int readPos;                             // audio thread while active
     };
 
     // Streams the recordings of the data folder's "sounds".
@@ -102,6 +114,10 @@ public:
     // One pass of the streaming thread over the active slots.
     void refillBuffers();
     bool run() override;
+
+    // For tests: when set, called on the refilling thread after each buffer
+    // has been decoded and before it is handed to the audio thread.
+    static void (*refillHook)(int buffer);
 
     const Sound& getSound(int index) const { return sounds[index]; }
     const std::vector<std::string>& getPaths() const { return paths; }

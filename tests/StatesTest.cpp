@@ -12,6 +12,7 @@
 #include <cmath>
 #include <memory>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -225,6 +226,30 @@ TEST_F(StateTest, MixUpIndicesIsAPermutation) {
         for (int i = 0; i < GamePlay::NumImages; ++i)
             ASSERT_EQ(order[i], i);
     }
+}
+
+TEST_F(StateTest, WithoutMusicTheOutputStageStillScalesTheEffects) {
+    // Effects at and beyond full scale, as the play state's sound gets them.
+    const std::vector<float> effects = {0.0f, 0.0f, 1.0f, -1.0f, 1.5f, -3.0f};
+    std::vector<float> withMusic = effects;
+    {
+        GamePlay play(app.get());
+        play.getAudio(withMusic.data(), 3);
+    }
+    app.reset(new Application({"-w", "320", "-h", "180", "-win", "-ns", "-nm"}));
+    ASSERT_TRUE(app->getNoMusic());
+    RecordingDrawer drawer;
+    GamePlay play(app.get());
+    // A frame drawn without music starts no recording...
+    play.draw(&drawer);
+    std::vector<float> withoutMusic = effects;
+    play.getAudio(withoutMusic.data(), 3);
+    // ...but the block passes the output stage all the same: 0.99 tanh(2/3 x).
+    EXPECT_EQ(withoutMusic, withMusic);
+    EXPECT_EQ(withoutMusic[0], 0.0f);
+    EXPECT_NEAR(withoutMusic[2], 0.5769551f, 1e-6f);
+    for (float x : withoutMusic)
+        EXPECT_LT(std::fabs(x), 0.99f);
 }
 
 TEST_F(StateTest, LevelsStayAtZeroWithoutTyping) {

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -28,6 +29,30 @@ public:
 
     Sounds* sounds;
     std::atomic<long> framesPlayed{0};
+};
+
+// A callback that can be held inside one block, as a block still being made
+// when the stop begins; it notes whether it went on after stop had returned.
+class HeldCallback : public PortAudioCallback {
+public:
+    void getAudio(float*, float* output, int frames) override {
+        std::memset(output, 0, sizeof(float) * 2 * static_cast<size_t>(frames));
+        blocks.fetch_add(1);
+        if (hold.load()) {
+            inside = true;
+            while (hold.load())
+                SDL_Delay(1);
+            if (stopReturned.load())
+                ranAfterStop = true;
+            inside = false;
+        }
+    }
+
+    std::atomic<long> blocks{0};
+    std::atomic<bool> hold{false};
+    std::atomic<bool> inside{false};
+    std::atomic<bool> stopReturned{false};
+    std::atomic<bool> ranAfterStop{false};
 };
 
 bool hasJack() {
@@ -75,13 +100,22 @@ TEST(PortAudioDevice, PlaysEffectsToTheServerSampleForSample) {
     EXPECT_FALSE(device.start());
     EXPECT_TRUE(device.isRunning());
 
-    JackRecorder recorder(44100);
+    // Room for 20 s: a loaded machine (or a sanitizer build) can make our
+    // client miss many of the server's cycles.
+    JackRecorder recorder(20 * 44100);
     ASSERT_TRUE(recorder.isOpen());
     ASSERT_TRUE(recorder.connect("^PortAudio.*:out_"));
     recorder.start();
     SDL_Delay(100);
     sounds.playSound(Sounds::FinalSpeech);
-    SDL_Delay(500);
+    // Until the effect has played out and a few more cycles have reached the
+    // recorder, however long that takes on this machine.
+    for (int i = 0; i < 1000 && sounds.getPlayingCount() > 0; ++i)
+        SDL_Delay(10);
+    EXPECT_EQ(sounds.getPlayingCount(), 0);
+    size_t recordedAtTheEnd = recorder.getFrames();
+    for (int i = 0; i < 1000 && recorder.getFrames() < recordedAtTheEnd + 2048; ++i)
+        SDL_Delay(10);
     recorder.stop();
 
     // A loaded machine can make the dummy server run a cycle without our
@@ -172,4 +206,42 @@ TEST(PortAudioDevice, Runs48000HzWhenTheServerRefuses44100) {
     } else {
         unsetenv("JACK_DEFAULT_SERVER");
     }
+}
+
+TEST(PortAudioDevice, StopReturnsOnlyOnceNoBlockUsesTheCallbackAnyMore) {
+    ASSERT_TRUE(hasJack()) << "needs the harness's JACK server";
+    HeldCallback callback;
+    PortAudioDevice device;
+    device.setCallback(&callback);
+    device.setAPI("JACK");
+    ASSERT_TRUE(device.start());
+    for (int i = 0; i < 500 && callback.blocks.load() == 0; ++i)
+        SDL_Delay(10);
+    ASSERT_GT(callback.blocks.load(), 0);
+    // A block is being made when the stop begins, and it keeps the JACK
+    // server's cycle, and so the stream's stop, from finishing.
+    callback.hold = true;
+    for (int i = 0; i < 500 && !callback.inside.load(); ++i)
+        SDL_Delay(10);
+    if (!callback.inside.load()) {
+        callback.hold = false;
+        FAIL() << "no block came to be held";
+    }
+    std::thread stopping([&] {
+        device.stop();
+        callback.stopReturned = true;
+    });
+    // Longer than the stop's own bound of 3 s: a stop that gives up on the
+    // stream has returned by then. The caller may now free the callback, so
+    // the block must not go on.
+    for (int i = 0; i < 500 && !callback.stopReturned.load(); ++i)
+        SDL_Delay(10);
+    callback.hold = false;
+    stopping.join();
+    for (int i = 0; i < 500 && callback.inside.load(); ++i)
+        SDL_Delay(10);
+    EXPECT_FALSE(callback.ranAfterStop.load()) << "stop returned while a block was still using the callback";
+    long blocks = callback.blocks.load();
+    SDL_Delay(100);
+    EXPECT_EQ(callback.blocks.load(), blocks);
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -16,7 +17,8 @@ const int Buffer = StreamingSound::BufferSize;
 
 // Folders of recordings shared by the tests: "long" holds one stereo file of
 // 160000 samples (a 440 Hz left and a 1000 Hz right channel), "short" one
-// mono file of 40000 samples.
+// mono file of 40000 samples, "quarters" one mono file whose quarter
+// seconds, each as long as a buffer, are sines of 300, 450, 600, ... Hz.
 class StreamingSoundTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -26,10 +28,18 @@ protected:
         longLeft = OggFiles::decode(longFolder + "/a.ogg", 0);
         shortFolder = OggFiles::makeFolder("lumenfall-short");
         OggFiles::write(shortFolder + "/b.ogg", {OggFiles::sine(40000, 300.0, 0.5f)});
+        quartersFolder = OggFiles::makeFolder("lumenfall-quarters");
+        OggFiles::Channel quarters;
+        for (int q = 0; q < 10; ++q) {
+            OggFiles::Channel part = OggFiles::sine(Buffer, 300.0 + 150.0 * q, 0.5f);
+            quarters.insert(quarters.end(), part.begin(), part.end());
+        }
+        OggFiles::write(quartersFolder + "/q.ogg", {quarters});
     }
     static void TearDownTestSuite() {
         OggFiles::removeFolder(longFolder);
         OggFiles::removeFolder(shortFolder);
+        OggFiles::removeFolder(quartersFolder);
     }
 
     static int countActive(const StreamingSound& streaming) {
@@ -56,12 +66,29 @@ protected:
         return (std::atanh(left / 0.99) + std::atanh(right / 0.99)) / (2.0 * 0.33333334f);
     }
 
-    static std::string longFolder, shortFolder;
+    // Which quarter of the "quarters" recording a block of one buffer's
+    // length holds, told by its pitch: a sine of f Hz changes sign f / 2
+    // times in a quarter second. -1 for silence.
+    static int quarterHeard(const std::vector<float>& out) {
+        int crossings = 0;
+        float last = 0.0f;
+        for (size_t i = 0; i + 1 < out.size(); i += 2) {
+            float x = out[i] + out[i + 1];
+            if (x != 0.0f) {
+                crossings += (last != 0.0f && (x > 0.0f) != (last > 0.0f)) ? 1 : 0;
+                last = x;
+            }
+        }
+        return last == 0.0f ? -1 : static_cast<int>(std::lround((2.0 * crossings - 300.0) / 150.0));
+    }
+
+    static std::string longFolder, shortFolder, quartersFolder;
     static std::vector<float> longLeft;
 };
 
 std::string StreamingSoundTest::longFolder;
 std::string StreamingSoundTest::shortFolder;
+std::string StreamingSoundTest::quartersFolder;
 std::vector<float> StreamingSoundTest::longLeft;
 
 // Plays the audio thread's part at about real time in blocks of 512 frames.
@@ -223,6 +250,63 @@ TEST_F(StreamingSoundTest, BlocksCrossBufferEndsSeamlesslyAndOnlyRefilledBuffers
                 << "frame " << t + i;
         }
     }
+}
+
+TEST_F(StreamingSoundTest, BuffersRefilledLateStillPlayInTheFileOrder) {
+    StreamingSound streaming(quartersFolder, false);
+    streaming.update(0.0f, 0.0f, 0.0f);
+    std::vector<int> heard;
+    // The streaming thread keeps up for two buffers, misses two turns, then
+    // refills both at once: the third buffer before the first.
+    for (bool refill : {true, true, false, false}) {
+        heard.push_back(quarterHeard(block(streaming, Buffer, refill)));
+    }
+    streaming.refillBuffers();
+    for (int i = 0; i < 3; ++i) {
+        heard.push_back(quarterHeard(block(streaming, Buffer, false)));
+    }
+    EXPECT_EQ(heard, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+}
+
+namespace {
+
+std::atomic<bool> refillHeld{false};
+std::atomic<bool> audioPlayedOn{false};
+
+} // namespace
+
+TEST_F(StreamingSoundTest, ABufferPlayedOutDuringItsRefillIsNotPlayedARotationLater) {
+    StreamingSound streaming(quartersFolder, false);
+    streaming.update(0.0f, 0.0f, 0.0f);
+    std::vector<int> heard = {quarterHeard(block(streaming, Buffer, false))};
+    // The refill of the first buffer is held, decoded but not handed over,
+    // while this thread, as the audio thread, plays the other two buffers
+    // and then the first one's turn again.
+    refillHeld = false;
+    audioPlayedOn = false;
+    StreamingSound::refillHook = [](int) {
+        refillHeld = true;
+        while (!audioPlayedOn) {
+            std::this_thread::yield();
+        }
+    };
+    std::thread streamingThread([&streaming] { streaming.refillBuffers(); });
+    for (int i = 0; i < 1000 && !refillHeld; ++i) {
+        SDL_Delay(10);
+    }
+    EXPECT_TRUE(refillHeld);
+    for (int i = 0; i < 3; ++i) {
+        heard.push_back(quarterHeard(block(streaming, Buffer, false)));
+    }
+    audioPlayedOn = true;
+    streamingThread.join();
+    StreamingSound::refillHook = nullptr;
+    streaming.refillBuffers();
+    for (int i = 0; i < 3; ++i) {
+        heard.push_back(quarterHeard(block(streaming, Buffer, false)));
+    }
+    // The fourth quarter came too late and is dropped; the file goes on in order.
+    EXPECT_EQ(heard, (std::vector<int>{0, 1, 2, -1, 4, 5, 6}));
 }
 
 TEST_F(StreamingSoundTest, StereoRecordingMovesBetweenTheSpeakers) {

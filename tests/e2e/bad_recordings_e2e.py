@@ -62,9 +62,7 @@ class RecordingTests(unittest.TestCase):
     def wait_for_lines(self, game, wanted, seconds):
         """Waits until the game has printed every wanted line, each a whole
         line of its output, and returns the set of its output lines."""
-        deadline = time.time() + seconds
-        while time.time() < deadline and not all(line in game.output() for line in wanted):
-            time.sleep(0.5)
+        game.wait_for_output(wanted, seconds)
         lines = set(game.output().splitlines())
         for line in wanted:
             self.assertIn(line, lines, game.report())

@@ -320,6 +320,11 @@ class PlayThrough:
         found = self.wait_line(PROGRESS, "the 100th play frame", 120)
         self.mark("frame100", found[1])
         self.shot("early-play")
+        # Two more a little later: the title's glitch and the pictures behind
+        # it change from frame to frame.
+        for name in ("early-play-2", "early-play-3"):
+            time.sleep(2.0)
+            self.shot(name)
         frames = int(found[2].group(1))
         fps = frames / max(found[1] - t, 1e-3)
         # One letter a frame keeps a word's rate at its highest; a person

@@ -216,11 +216,13 @@ class PlayThrough:
     """One run of the game from start to Escape. log(text) reports progress."""
 
     def __init__(self, binary, home, recording_path, log=print, env=None, deadline=540.0, words=(),
-                 linger=6.0):
+                 linger=6.0, size=(WIDTH, HEIGHT)):
         """words: further command-line words for the game; linger: seconds
         the final recordings sound before Escape (from 1.5 s after the
-        finale's end)."""
+        finale's end); size: the window's, smaller for a run that is only
+        heard (the software renderer's cost grows with it)."""
         self.binary = binary
+        self.size = size
         self.words = tuple(words)
         self.linger = linger
         self.home = home
@@ -265,11 +267,12 @@ class PlayThrough:
 
     def start(self):
         self.started = time.monotonic()
-        self.game = gamerun.Game(self.binary, "-w", str(WIDTH), "-h", str(HEIGHT), "-win", "-aa", "JACK",
+        width, height = self.size
+        self.game = gamerun.Game(self.binary, "-w", str(width), "-h", str(height), "-win", "-aa", "JACK",
                                  *self.words, home=self.home, env=self.env, merge_errors=True)
-        self.display, self.window = xwindow.find_window("Lumenfall", size=(WIDTH, HEIGHT), timeout=60)
+        self.display, self.window = xwindow.find_window("Lumenfall", size=self.size, timeout=60)
         if self.window is None:
-            raise PlayError("no %d x %d window named Lumenfall appeared" % (WIDTH, HEIGHT))
+            raise PlayError("no %d x %d window named Lumenfall appeared" % self.size)
         self.mark("window")
         # No window manager gives the window the keyboard: give it the input
         # focus (an earlier window's exit may have left the focus on None)

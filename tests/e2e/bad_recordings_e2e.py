@@ -145,9 +145,9 @@ class RecordingTests(unittest.TestCase):
         game = self.play(folder, 3)
         # Every slot is tried again each frame; nothing ever plays.
         self.assertLess(self.streaming_cpu(game, 3.0), 0.05, game.report())
-        output = game.output()
-        for line in expected.values():
-            self.assertIn(line, output, game.report())
+        # The slots take the files in turn, some frames apart: a slow
+        # machine needs more than those six seconds to try every one.
+        self.wait_for_lines(game, list(expected.values()), 60)
         self.quit(game)
 
 

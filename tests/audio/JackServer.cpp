@@ -1,50 +1,41 @@
 #include "JackServer.h"
 
-#include <csignal>
-#include <fcntl.h>
-#include <jack/jack.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
-extern char** environ;
+namespace {
 
-JackServer::JackServer(int rate) : pid(-1), ready(false) {
-    name = "lumenfall-test-" + std::to_string(getpid()) + "-" + std::to_string(rate);
-    std::string rateText = std::to_string(rate);
-    std::vector<const char*> args = {"jackd", "-n",    name.c_str(), "--no-realtime",
-                                     "-d",    "dummy", "-r",         rateText.c_str(),
-                                     "-p",    "512",   nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    int failed =
-        posix_spawnp(&pid, "jackd", &actions, nullptr, const_cast<char* const*>(args.data()), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed) {
-        pid = -1;
+// text as one word for the shell (the paths hold no quote).
+std::string shellWord(const std::string& text) {
+    return "'" + text + "'";
+}
+
+} // namespace
+
+JackServer::JackServer(int rate) : ready(false) {
+    std::string pattern =
+        std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/lumenfall-jack.XXXXXX";
+    std::vector<char> folder(pattern.begin(), pattern.end());
+    folder.push_back('\0');
+    if (!mkdtemp(folder.data()))
         return;
-    }
-    // Up to 20 s: a loaded machine can take seconds to start a server.
-    for (int attempt = 0; attempt < 400 && !ready; ++attempt) {
-        usleep(50000);
-        jack_status_t status;
-        jack_client_t* probe = jack_client_open(
-            "lumenfall-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
-            name.c_str());
-        if (probe) {
-            jack_client_close(probe);
-            ready = true;
-        }
-    }
+    state = folder.data();
+    std::string start = shellWord(std::string(LUMENFALL_HARNESS_DIR) + "/jack-start") + " " +
+                        shellWord(state) + " " + std::to_string(rate) + " >/dev/null";
+    if (std::system(start.c_str()) != 0)
+        return;
+    std::ifstream file(state + "/jack-name");
+    ready = static_cast<bool>(std::getline(file, name)) && !name.empty();
 }
 
 JackServer::~JackServer() {
-    if (pid > 0) {
-        kill(pid, SIGTERM);
-        int status = 0;
-        waitpid(pid, &status, 0);
+    if (state.empty())
+        return;
+    std::string stop = shellWord(std::string(LUMENFALL_HARNESS_DIR) + "/jack-stop") + " " + shellWord(state);
+    if (std::system(stop.c_str()) == 0) {
+        std::error_code ignored;
+        std::filesystem::remove_all(state, ignored);
     }
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <string>
-#include <sys/types.h>
 
-// A private JACK server with the dummy back-end, started by a test under a
-// name of its own and stopped when the object goes.
+// A private JACK server with the dummy back-end, started for a test by the
+// harness's jack-start under a name of its own, and stopped by jack-stop
+// when the object goes.
 class JackServer {
 public:
     explicit JackServer(int rate);
@@ -18,7 +18,7 @@ public:
     const std::string& getName() const { return name; }
 
 private:
+    std::string state; // the scripts' folder for this server
     std::string name;
-    pid_t pid;
     bool ready;
 };

@@ -51,16 +51,13 @@ class AudioTests(GameCase):
                 self.assertEqual(game.output().count(SILENT), 1, game.report())
 
     def test_jack_server_killed_while_playing(self):
-        name = "lumenfall-killed-%d" % os.getpid()
-        jack = gamerun.start_jack(name)
-        self.addCleanup(gamerun.release_killed_jack, name)
-        self.addCleanup(gamerun.stop_jack, jack)
-        game = self.start(*WORDS, "-aa", "JACK", env={"JACK_DEFAULT_SERVER": name})
+        jack = gamerun.JackServer()
+        self.addCleanup(jack.stop)
+        game = self.start(*WORDS, "-aa", "JACK", env={"JACK_DEFAULT_SERVER": jack.name})
         self.assertIn("Application: Audio started.", game.output())
         self.to_play(game)
         time.sleep(2)
         jack.kill()
-        jack.wait()
         self.assertTrue(game.wait_for_output("Application: The audio output stopped; the game runs silent.", 10),
                         game.report())
         self.assertTrue(game.keeps_drawing(), "the window stopped changing\n" + game.report())
@@ -69,8 +66,8 @@ class AudioTests(GameCase):
 
 
 class WindowCloseTests(GameCase):
-    """With sound on through the harness's JACK server, so that quitting
-    stops a live stream."""
+    """With sound on through the test's JACK server, so that quitting stops a
+    live stream."""
 
     def test_closed_during_the_note_screen_and_during_a_state_switch(self):
         note = self.start(*WORDS, "-aa", "JACK")

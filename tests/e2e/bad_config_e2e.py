@@ -30,9 +30,7 @@ class ConfigTests(unittest.TestCase):
             self.assertNotIn("failed assertion", game.errors())
             return game.output()
         finally:
-            game.kill()
-            game.stdout.close()
-            game.stderr.close()
+            game.cleanup()
 
     def with_file(self, content, expected_size):
         """A home whose configuration file holds content; the file must come

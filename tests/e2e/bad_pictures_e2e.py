@@ -6,7 +6,6 @@ import random
 import shutil
 import struct
 import sys
-import time
 import unittest
 import zlib
 
@@ -85,10 +84,7 @@ class PictureTests(unittest.TestCase):
         lines = {("ImageManager: Skipped " + os.path.join(folder.folder("images"), name)) for name in skipped}
         lines |= {("GlitchImage: Skipped feather " + os.path.join(folder.folder("feathers"), name))
                   for name in skipped}
-        deadline = time.time() + 60
-        while time.time() < deadline and not all(line in game.output() for line in lines):
-            self.assertIsNone(game.proc.poll(), game.report())
-            time.sleep(0.3)
+        self.assertTrue(game.wait_for_output(sorted(lines), 60), game.report())
         output = game.output()
         for line in lines:
             self.assertIn(line, output, game.report())

@@ -1,8 +1,11 @@
-"""Runs the real game from a folder of its own, so a test can give it its own
-data folder, and watches it: its output, its window (found by process id, so
+"""Runs the real game and watches it, for every test that runs it: its
+output, read line by line as it comes; its window (found by process id, so
 several games can run side by side on one display), key presses and the close
-request sent to that window, its picture and the CPU time of its threads."""
+request sent to that window, its picture and the CPU time of its threads.
+Also gives the game a folder of its own, so a test can give it its own data
+folder, and starts JACK servers of a test's own through the harness's scripts."""
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -14,10 +17,12 @@ from Xlib import X, XK, display, protocol
 
 import xwindow
 
-BINARY = os.environ["LUMENFALL_BINARY"]
-REPO_DATA = os.environ["LUMENFALL_TEST_DATA_DIR"]
+BINARY = os.environ.get("LUMENFALL_BINARY", "")
+REPO_DATA = os.environ.get("LUMENFALL_TEST_DATA_DIR", "")
+HARNESS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "harness")
 DATA_FOLDERS = ("images", "feathers", "shaders", "sounds", "otherSounds")
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+STARTED = "Debug: Application::Application() end"
 
 
 class GameFolder:
@@ -46,44 +51,93 @@ class GameFolder:
 
 
 class Game:
-    """One run of the game with standard output and standard error kept
-    apart, each in a file that can be read while the game runs."""
+    """One run of the game. Standard output and standard error are read as
+    they come, each line kept with the monotonic time at which it arrived;
+    with merge_errors, standard error goes into standard output. The game
+    gets home as its HOME, or a fresh folder removed at cleanup; env adds to
+    or replaces variables of this process's environment."""
 
-    def __init__(self, binary, *words, home=None, env=None):
+    def __init__(self, binary, *words, home=None, env=None, merge_errors=False):
+        self.own_home = home is None
         self.home = home or tempfile.mkdtemp(prefix="lumenfall-home-")
-        environment = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"))
+        environment = dict(os.environ)
         environment.update(env or {})
-        self.stdout = tempfile.NamedTemporaryFile(prefix="lumenfall-out-", delete=False)
-        self.stderr = tempfile.NamedTemporaryFile(prefix="lumenfall-err-", delete=False)
+        environment.update(HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"))
         self.started = time.time()
-        self.proc = subprocess.Popen([binary, *words], stdout=self.stdout, stderr=self.stderr, env=environment)
+        self.proc = subprocess.Popen([binary, *words], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT if merge_errors else subprocess.PIPE, env=environment)
         self.pid = self.proc.pid
+        self.lines = []  # (time.monotonic(), text) of standard output
+        self.error_lines = []
+        self.cond = threading.Condition()
+        self.readers = [threading.Thread(target=self._read, args=(self.proc.stdout, self.lines), daemon=True)]
+        if not merge_errors:
+            self.readers.append(threading.Thread(target=self._read, args=(self.proc.stderr, self.error_lines),
+                                                 daemon=True))
+        for reader in self.readers:
+            reader.start()
         self.display = None
         self.window = None
 
+    def _read(self, stream, lines):
+        for raw in stream:
+            with self.cond:
+                lines.append((time.monotonic(), raw.decode("utf-8", "replace").rstrip("\n")))
+                self.cond.notify_all()
+        with self.cond:
+            self.cond.notify_all()
+
+    def _text(self, lines):
+        with self.cond:
+            return "".join(text + "\n" for _, text in lines)
+
     def output(self):
-        with open(self.stdout.name, "rb") as f:
-            return f.read().decode("utf-8", "replace")
+        return self._text(self.lines)
 
     def errors(self):
-        with open(self.stderr.name, "rb") as f:
-            return f.read().decode("utf-8", "replace")
+        return self._text(self.error_lines)
 
     def report(self):
         """Both streams, for assertion messages (the end of each)."""
         return "\n--- stdout (end) ---\n" + self.output()[-6000:] + "\n--- stderr (end) ---\n" + self.errors()[-3000:]
 
-    def wait_for_output(self, text, timeout):
-        """True once text appears on standard output; False on timeout or
-        when the game ends without printing it."""
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if text in self.output():
-                return True
-            if self.proc.poll() is not None:
-                return text in self.output()
-            time.sleep(0.1)
-        return False
+    def find(self, pattern, start=0):
+        """(index, arrival time, match) of the first output line from index
+        start that holds the text or matches the compiled pattern, or None."""
+        with self.cond:
+            for i in range(start, len(self.lines)):
+                t, text = self.lines[i]
+                m = pattern.search(text) if isinstance(pattern, re.Pattern) else (pattern in text and text)
+                if m:
+                    return i, t, m
+        return None
+
+    def finished(self):
+        """True once the game has ended and all its output is read."""
+        return self.proc.poll() is not None and not any(reader.is_alive() for reader in self.readers)
+
+    def wait_for(self, pattern, timeout, start=0):
+        """As find, waiting up to timeout seconds for the line; None on
+        timeout or when the game ends without printing it."""
+        deadline = time.monotonic() + timeout
+        with self.cond:
+            while True:
+                found = self.find(pattern, start)
+                if found:
+                    return found
+                left = deadline - time.monotonic()
+                if left <= 0 or self.finished():
+                    return None
+                self.cond.wait(min(left, 0.2))
+
+    def wait_for_output(self, texts, timeout):
+        """True once the text, or every text of a list, appears in a line of
+        standard output; False on timeout or when the game ends without."""
+        deadline = time.monotonic() + timeout
+        for text in [texts] if isinstance(texts, str) else texts:
+            if self.wait_for(text, max(deadline - time.monotonic(), 0.0)) is None:
+                return False
+        return True
 
     def find_window(self, timeout=30.0):
         """The game's mapped top-level window, found by _NET_WM_PID."""
@@ -109,7 +163,7 @@ class Game:
         window tests), so the tests close a game once it has started."""
         if self.find_window(timeout) is None:
             return False
-        return self.wait_for_output("Debug: Application::Application() end", timeout)
+        return self.wait_for_output(STARTED, timeout)
 
     def window_size(self):
         return xwindow.window_size(self.window)
@@ -134,8 +188,8 @@ class Game:
 
     def picture(self):
         """The window's pixels as bytes (the frame last shown). The window is
-        raised first: the picture of a window another one covers (that of a
-        game run by another test) is not the game's own."""
+        raised first: the picture of a window another one covers (that of
+        another game the same test runs) is not the game's own."""
         self.window.configure(stack_mode=X.Above)
         self.display.sync()
         g = self.window.get_geometry()
@@ -172,25 +226,33 @@ class Game:
         """The exit status; None when the game was still running after
         timeout seconds (it is then killed)."""
         try:
-            return self.proc.wait(timeout=timeout)
+            status = self.proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             self.kill()
             return None
+        self._join()
+        return status
+
+    def _join(self):
+        for reader in self.readers:
+            reader.join(timeout=5)
 
     def kill(self):
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
+        self._join()
 
     def cleanup(self):
         self.kill()
         if self.display:
             self.display.close()
             self.display = None
-        for f in (self.stdout, self.stderr):
-            f.close()
-            os.unlink(f.name)
-        shutil.rmtree(self.home, ignore_errors=True)
+        for stream in (self.proc.stdout, self.proc.stderr):
+            if stream:
+                stream.close()
+        if self.own_home:
+            shutil.rmtree(self.home, ignore_errors=True)
 
 
 def run_parallel(cases):
@@ -212,37 +274,26 @@ def run_parallel(cases):
     return results
 
 
-def start_jack(name):
-    """A JACK server of its own (dummy back-end) under a unique name; returns
-    its process once clients can connect."""
-    proc = subprocess.Popen(["jackd", "-n", name, "--no-realtime", "-d", "dummy", "-r", "44100", "-p", "512"],
-                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                            start_new_session=True)
-    env = dict(os.environ, JACK_DEFAULT_SERVER=name)
-    subprocess.run(["jack_wait", "-w", "-t", "10"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   timeout=20)
-    return proc
+class JackServer:
+    """A JACK dummy server of the test's own, started by the harness's
+    jack-start under a unique name; stop() stops it cleanly, also after
+    kill()."""
 
+    def __init__(self, rate=44100):
+        self.state = tempfile.mkdtemp(prefix="lumenfall-jack-")
+        subprocess.run([os.path.join(HARNESS, "jack-start"), self.state, str(rate)], check=True,
+                       stdout=subprocess.DEVNULL, timeout=120)
+        with open(os.path.join(self.state, "jack-name")) as f:
+            self.name = f.read().strip()
+        with open(os.path.join(self.state, "jack.pid")) as f:
+            self.pid = int(f.read())
 
-def stop_jack(proc):
-    """Stops a server started by start_jack the clean way (it leaves its
-    entry in JACK's shared registry free for the next server)."""
-    if proc.poll() is None:
-        proc.send_signal(signal.SIGTERM)
-        try:
-            proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
+    def kill(self):
+        """Kills the server at once, as a crash would, and waits until it is gone."""
+        os.kill(self.pid, signal.SIGKILL)
+        while os.path.exists("/proc/%d" % self.pid):
+            time.sleep(0.05)
 
-
-def release_killed_jack(name):
-    """JACK keeps a registry of servers in shared memory with room for only a
-    few; a server that was killed keeps its entry until a server of the same
-    name starts. Start one and stop it cleanly so the entry is freed."""
-    stop_jack(start_jack(name))
-    # The game's client never closed its connection to the killed server,
-    # so its semaphore files stay behind; they carry the server's name.
-    for entry in os.listdir("/dev/shm"):
-        if entry.startswith("jack_sem.") and ("_%s_" % name) in entry:
-            os.unlink(os.path.join("/dev/shm", entry))
+    def stop(self):
+        subprocess.run([os.path.join(HARNESS, "jack-stop"), self.state], timeout=120)
+        shutil.rmtree(self.state, ignore_errors=True)

@@ -21,6 +21,7 @@ import playthrough  # noqa: E402
 BINARY = os.environ["LUMENFALL_BINARY"]
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TITLE_PNG = os.path.join(SOURCE_DIR, "src", "images", "title.png")
+EARLY_SHOTS = ("early-play", "early-play-2", "early-play-3")
 
 
 def luminance(rgb):
@@ -62,6 +63,46 @@ def title_mask():
     raw = subprocess.run(["convert", TITLE_PNG, "-alpha", "extract", "-depth", "8", "gray:-"],
                          capture_output=True, check=True).stdout
     return np.frombuffer(raw, dtype=np.uint8).reshape(64, 1024) > 160
+
+
+def grow(mask, r):
+    """mask with every pixel within r pixels (a square) of a set one set."""
+    out = mask.copy()
+    for dy in range(-r, r + 1):
+        for dx in range(-r, r + 1):
+            out |= np.roll(np.roll(mask, dy, 0), dx, 1)
+    return out
+
+
+def title_scores(rgb):
+    """How plainly the title shows in a screenshot, for each way it is drawn
+    at (24, 32): black, moved by up to 8 pixels either way; or as red, green
+    and blue copies added to the picture, each moved by up to 8 pixels on its
+    own. The glyphs are compared with the pixels just around them (1 to 3
+    pixels out), not with the whole band, whose pictures differ.
+    Returns (black, colour): black is how much darker than their
+    surroundings the glyphs are at the best offset, as a fraction of the
+    surroundings' luminance; colour is the least, over the three channels,
+    of how much brighter the glyphs are in that channel at its best offset,
+    as a fraction of full scale."""
+    mask = title_mask()
+    rows, cols = np.nonzero(grow(mask, 4))
+    top, bottom, left, right = rows.min(), rows.max() + 1, cols.min(), cols.max() + 1
+    glyphs = mask[top:bottom, left:right]
+    around = (grow(mask, 3) & ~grow(mask, 1))[top:bottom, left:right]
+    black, colour = -1.0, [-1.0] * 3
+    pixels = rgb.astype(np.float32)
+    for dy in range(-9, 10):
+        for dx in range(-9, 10):
+            y, x = 32 + dy + top, 24 + dx + left
+            window = pixels[y:y + bottom - top, x:x + right - left]
+            lum = luminance(window)
+            ring = float(lum[around].mean())
+            black = max(black, (ring - float(lum[glyphs].mean())) / max(ring, 1.0))
+            for c in range(3):
+                channel = window[:, :, c]
+                colour[c] = max(colour[c], float(channel[glyphs].mean() - channel[around].mean()) / 255.0)
+    return black, min(colour)
 
 
 class PlayThroughTest(unittest.TestCase):
@@ -152,14 +193,15 @@ class PlayThroughTest(unittest.TestCase):
         detail = detailed_tiles(lum)
         self.check(detail > 0.5, "the grid is missing: only %.2f of the squares show detail" % detail)
         self.check(lum.mean() > 60, "the play screen is dark: mean %.1f" % lum.mean())
-        # The title line is drawn at (24, 32).
-        mask = title_mask()
-        band = lum[32:96, 24:1048]
-        # The title is drawn black, or split into additive colour copies:
-        # either way its glyphs stand out from the pictures around them.
-        glyphs, ground = float(band[mask].mean()), float(band[~mask].mean())
-        self.check(abs(glyphs - ground) > 0.3 * ground,
-                   "no title line: glyph pixels %.1f, the rest of its band %.1f" % (glyphs, ground))
+        # A single frame can hide the title: black glyphs on a black picture,
+        # or the colour copies on white. Of three frames a few seconds apart
+        # (other pictures, another glitch), at least one shows it.
+        scores = [title_scores(self.shot(name)) for name in EARLY_SHOTS]
+        print("title: darker by %s when black, brighter by %s when split"
+              % tuple(", ".join("%.2f" % score[k] for score in scores) for k in (0, 1)))
+        self.check(any(black > 0.3 or colour > 0.15 for black, colour in scores),
+                   "no title line in %s: darker by %s, brighter by %s" % (
+                       ", ".join(EARLY_SHOTS), *(", ".join("%.2f" % score[k] for score in scores) for k in (0, 1))))
 
     def test_typing_hack_clears_the_centre_while_the_outer_grid_remains(self):
         before, after = luminance(self.shot("early-play")), luminance(self.shot("hack-complete"))

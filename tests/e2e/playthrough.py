@@ -21,6 +21,7 @@ import wave
 import numpy as np
 from Xlib import X
 
+import gamerun
 import xwindow
 
 WIDTH, HEIGHT = 1280, 720
@@ -37,70 +38,17 @@ class PlayError(Exception):
     """The play-through could not go on; the message says at which step."""
 
 
-class Game:
-    """The game process; every line of its output is kept with the
-    monotonic time at which it arrived."""
-
-    def __init__(self, binary, args, env):
-        self.proc = subprocess.Popen([binary, *args], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
-        self.lines = []  # (time.monotonic(), text)
-        self.cond = threading.Condition()
-        self.reader = threading.Thread(target=self._read, daemon=True)
-        self.reader.start()
-
-    def _read(self):
-        for raw in self.proc.stdout:
-            line = raw.decode("utf-8", "replace").rstrip("\n")
-            with self.cond:
-                self.lines.append((time.monotonic(), line))
-                self.cond.notify_all()
-        with self.cond:
-            self.cond.notify_all()
-
-    def output(self):
-        with self.cond:
-            return "\n".join(text for _, text in self.lines)
-
-    def find(self, pattern, start=0):
-        """(index, arrival time, match) of the first line from index start
-        that matches, or None."""
-        with self.cond:
-            for i in range(start, len(self.lines)):
-                t, text = self.lines[i]
-                m = pattern.search(text) if hasattr(pattern, "search") else (pattern in text and text)
-                if m:
-                    return i, t, m
-        return None
-
-    def wait_for(self, pattern, timeout, start=0):
-        deadline = time.monotonic() + timeout
-        with self.cond:
-            while True:
-                found = self.find(pattern, start)
-                if found:
-                    return found
-                left = deadline - time.monotonic()
-                if left <= 0 or (self.proc.poll() is not None and not self.reader.is_alive()):
-                    return None
-                self.cond.wait(min(left, 0.2))
-
-    def progress(self):
-        """Every progress line so far: (arrival time, frame, game ms, levels, finale)."""
-        out = []
-        with self.cond:
-            for t, text in self.lines:
-                m = PROGRESS.search(text)
-                if m:
-                    out.append((t, int(m.group(1)), int(m.group(2)), [float(m.group(k)) for k in (3, 4, 5)],
-                                float(m.group(6))))
-        return out
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
-        self.reader.join(timeout=5)
-        self.proc.stdout.close()
+def progress_lines(game):
+    """Every progress line of the game so far: (arrival time, frame, game ms,
+    levels, finale)."""
+    out = []
+    with game.cond:
+        for t, text in game.lines:
+            m = PROGRESS.search(text)
+            if m:
+                out.append((t, int(m.group(1)), int(m.group(2)), [float(m.group(k)) for k in (3, 4, 5)],
+                            float(m.group(6))))
+    return out
 
 
 class Recorder:
@@ -267,13 +215,20 @@ def grab(window):
 class PlayThrough:
     """One run of the game from start to Escape. log(text) reports progress."""
 
-    def __init__(self, binary, home, recording_path, log=print, env=None, deadline=540.0):
+    def __init__(self, binary, home, recording_path, log=print, env=None, deadline=540.0, words=(),
+                 linger=6.0, size=(WIDTH, HEIGHT)):
+        """words: further command-line words for the game; linger: seconds
+        the final recordings sound before Escape (from 1.5 s after the
+        finale's end); size: the window's, smaller for a run that is only
+        heard (the software renderer's cost grows with it)."""
         self.binary = binary
+        self.size = size
+        self.words = tuple(words)
+        self.linger = linger
         self.home = home
         self.recording_path = recording_path
         self.log = log
         self.env = dict(env if env is not None else os.environ)
-        self.env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
         self.deadline = deadline
         self.run = Run()
         self.game = None
@@ -312,10 +267,12 @@ class PlayThrough:
 
     def start(self):
         self.started = time.monotonic()
-        self.game = Game(self.binary, ["-w", str(WIDTH), "-h", str(HEIGHT), "-win", "-aa", "JACK"], self.env)
-        self.display, self.window = xwindow.find_window("Lumenfall", size=(WIDTH, HEIGHT), timeout=60)
+        width, height = self.size
+        self.game = gamerun.Game(self.binary, "-w", str(width), "-h", str(height), "-win", "-aa", "JACK",
+                                 *self.words, home=self.home, env=self.env, merge_errors=True)
+        self.display, self.window = xwindow.find_window("Lumenfall", size=self.size, timeout=60)
         if self.window is None:
-            raise PlayError("no %d x %d window named Lumenfall appeared" % (WIDTH, HEIGHT))
+            raise PlayError("no %d x %d window named Lumenfall appeared" % self.size)
         self.mark("window")
         # No window manager gives the window the keyboard: give it the input
         # focus (an earlier window's exit may have left the focus on None)
@@ -366,6 +323,11 @@ class PlayThrough:
         found = self.wait_line(PROGRESS, "the 100th play frame", 120)
         self.mark("frame100", found[1])
         self.shot("early-play")
+        # Two more a little later: the title's glitch and the pictures behind
+        # it change from frame to frame.
+        for name in ("early-play-2", "early-play-3"):
+            time.sleep(2.0)
+            self.shot(name)
         frames = int(found[2].group(1))
         fps = frames / max(found[1] - t, 1e-3)
         # One letter a frame keeps a word's rate at its highest; a person
@@ -379,7 +341,7 @@ class PlayThrough:
         start_line = len(self.game.lines)
         half_taken = half_shot is None
         index = WORDS.index(word)
-        progress = self.game.progress()
+        progress = progress_lines(self.game)
         self.typing_from_frame = progress[-1][1] if progress else 0
         while not self.game.find(stop_pattern, start_line):
             if self.time_left() <= 0:
@@ -387,11 +349,11 @@ class PlayThrough:
             if self.game.proc.poll() is not None:
                 raise PlayError("the game ended while %r was typed" % word)
             self.type_word(word, delay)
-            progress = self.game.progress()
+            progress = progress_lines(self.game)
             if (progress and progress[-1][1] > self.typing_from_frame + 300 and progress[-1][3][index] == 0.0):
                 raise PlayError("300 frames of typing %r left its level at 0: the keys do not reach the game" % word)
             if not half_taken:
-                progress = self.game.progress()
+                progress = progress_lines(self.game)
                 if progress and progress[-1][3][index] >= 0.5 and progress[-1][0] > self.run.marks[word]:
                     self.shot(half_shot)
                     half_taken = True
@@ -423,7 +385,7 @@ class PlayThrough:
         time.sleep(1.5)
         self.shot("finale-end")
         # Let the final recordings sound for a while before quitting.
-        time.sleep(6.0)
+        time.sleep(self.linger)
         self.mark("finale-after")
 
     def quit(self):
@@ -449,8 +411,7 @@ class PlayThrough:
             self.quit()
         finally:
             if self.game:
-                self.game.kill()
-                self.game.reader.join(timeout=5)
+                self.game.cleanup()
                 self.run.output = self.game.output()
             if self.recorder:
                 self.recorder.stop()
@@ -476,7 +437,7 @@ class PlayThrough:
         stretch of progress lines."""
         if not self.game:
             return
-        progress = self.game.progress()
+        progress = progress_lines(self.game)
         if len(progress) >= 2:
             first, last = progress[0], progress[-1]
             self.run.fps_frames = last[1] - first[1]

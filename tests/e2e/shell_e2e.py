@@ -9,6 +9,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
+import gamerun  # noqa: E402
 import xwindow  # noqa: E402
 
 BINARY = os.environ["LUMENFALL_BINARY"]
@@ -45,28 +46,21 @@ def debug_messages(text):
     return out
 
 
-class Game:
-    def __init__(self, *words, home=None, binary=BINARY):
-        self.home = home or tempfile.mkdtemp(prefix="lumenfall-e2e-")
-        env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"))
-        self.out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen([binary, *words], stdout=self.out, stderr=subprocess.STDOUT, env=env)
+def start(*words, home=None, binary=BINARY):
+    return gamerun.Game(binary, *words, home=home, merge_errors=True)
 
-    def wait(self, timeout):
-        status = self.proc.wait(timeout=timeout)
-        self.out.seek(0)
-        return status, self.out.read().decode("utf-8", "replace")
 
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
+def finish(game, timeout):
+    """The game's exit status (None when it was still running after timeout
+    seconds) and its output."""
+    status = game.wait(timeout)
+    return status, game.output()
 
 
 class WindowTests(unittest.TestCase):
     def open_game(self):
-        game = Game("-w", "640", "-h", "360", "-win", "-ns")
-        self.addCleanup(game.kill)
+        game = start("-w", "640", "-h", "360", "-win", "-ns")
+        self.addCleanup(game.cleanup)
         d, w = xwindow.find_window("Lumenfall", size=(640, 360), pid=game.proc.pid)
         self.assertIsNotNone(w, "no 640 x 360 window named Lumenfall appeared")
         return game, d, w
@@ -76,7 +70,7 @@ class WindowTests(unittest.TestCase):
         time.sleep(0.5)
         xwindow.send_close(d, w)
         start = time.time()
-        status, output = game.wait(timeout=10)
+        status, output = finish(game, timeout=10)
         self.assertLess(time.time() - start, 2.0, output)
         self.assertEqual(status, 0, output)
         messages = debug_messages(output)
@@ -87,7 +81,7 @@ class WindowTests(unittest.TestCase):
         time.sleep(0.5)
         game.proc.send_signal(signal.SIGTERM)
         start = time.time()
-        status, output = game.wait(timeout=10)
+        status, output = finish(game, timeout=10)
         self.assertLess(time.time() - start, 2.0, output)
         self.assertEqual(status, 0, output)
 
@@ -97,7 +91,7 @@ class WindowTests(unittest.TestCase):
         game, d, w = self.open_game()
         time.sleep(3.0)
         xwindow.send_close(d, w)
-        status, output = game.wait(timeout=10)
+        status, output = finish(game, timeout=10)
         self.assertEqual(status, 0, output)
         self.assertNotIn("newState", output)
 
@@ -115,8 +109,8 @@ class CommandLineTests(unittest.TestCase):
 
     def test_first_run_writes_the_configuration_with_the_desktop_size(self):
         home = tempfile.mkdtemp(prefix="lumenfall-e2e-")
-        game = Game(home=home)
-        self.addCleanup(game.kill)
+        game = start(home=home)
+        self.addCleanup(game.cleanup)
         d, w = xwindow.find_window("Lumenfall", timeout=30, pid=game.proc.pid)
         self.assertIsNotNone(w, "no window appeared")
         conf = os.path.join(home, ".config", "Lumenfall", "Lumenfall.conf")
@@ -127,7 +121,7 @@ class CommandLineTests(unittest.TestCase):
         game.proc.send_signal(signal.SIGTERM)
         # Full screen with sound on the first run: starting the audio output
         # can take a while on a machine without a sound card.
-        status, output = game.wait(timeout=60)
+        status, output = finish(game, timeout=60)
         self.assertEqual(status, 0, output)
         self.assertIn("Created directory " + os.path.join(home, ".config", "Lumenfall"), output)
 
@@ -156,12 +150,12 @@ class InstallTests(unittest.TestCase):
                                                     "lumenfall.png")))
         for folder in ("images", "feathers", "shaders", "sounds", "otherSounds"):
             self.assertTrue(os.path.isdir(os.path.join(prefix, "share", "lumenfall", folder)), folder)
-        game = Game("-w", "640", "-h", "360", "-win", "-ns", binary=binary)
-        self.addCleanup(game.kill)
+        game = start("-w", "640", "-h", "360", "-win", "-ns", binary=binary)
+        self.addCleanup(game.cleanup)
         d, w = xwindow.find_window("Lumenfall", size=(640, 360), pid=game.proc.pid)
         self.assertIsNotNone(w, "the installed game opened no window")
         game.proc.send_signal(signal.SIGTERM)
-        status, output = game.wait(timeout=10)
+        status, output = finish(game, timeout=10)
         self.assertEqual(status, 0, output)
 
 

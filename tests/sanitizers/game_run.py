@@ -8,11 +8,10 @@ import os
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
-import xwindow  # noqa: E402
+import gamerun  # noqa: E402
 
 BINARY = os.environ["LUMENFALL_BINARY"]
 PLAY_SECONDS = float(os.environ.get("LUMENFALL_PLAY_SECONDS", "8"))
@@ -20,60 +19,40 @@ REPORT_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "WARNING: Thr
                 "ThreadSanitizer:", "runtime error:", "failed assertion")
 
 
-def read(out):
-    out.seek(0)
-    return out.read().decode("utf-8", "replace")
-
-
-def wait_for_line(out, proc, text, timeout):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if text in read(out):
-            return True
-        if proc.poll() is not None:
-            return False
-        time.sleep(0.2)
-    return False
-
-
-def fail(message, out):
+def fail(message, game):
     print("FAIL:", message)
-    print(read(out))
+    print(game.output())
     sys.exit(1)
 
 
 def main():
-    out = tempfile.TemporaryFile()
-    proc = subprocess.Popen([BINARY, "-w", "640", "-h", "360", "-win", "-aa", "JACK"], stdout=out,
-                            stderr=subprocess.STDOUT)
+    game = gamerun.Game(BINARY, "-w", "640", "-h", "360", "-win", "-aa", "JACK", merge_errors=True)
+    proc = game.proc
     try:
-        _, window = xwindow.find_window("Lumenfall", size=(640, 360), timeout=60)
-        if window is None:
-            fail("no game window appeared", out)
-        if not wait_for_line(out, proc, "Application: Audio started.", 30):
-            fail("the audio device did not start", out)
-        wid = str(window.id)
+        if game.find_window(timeout=60) is None:
+            fail("no game window appeared", game)
+        if not game.wait_for_output("Application: Audio started.", 30):
+            fail("the audio device did not start", game)
+        wid = str(game.window.id)
         # Any key leads on from the note screen.
         subprocess.run(["xdotool", "windowfocus", "--sync", wid], check=False, timeout=10)
         subprocess.run(["xdotool", "key", "--window", wid, "space"], check=False, timeout=10)
-        if not wait_for_line(out, proc, "Application::nextState() GamePlay created.", 60):
-            fail("the play state was not reached", out)
+        if not game.wait_for_output("Application::nextState() GamePlay created.", 60):
+            fail("the play state was not reached", game)
         end = time.time() + PLAY_SECONDS
         while time.time() < end and proc.poll() is None:
             subprocess.run(["xdotool", "type", "--window", wid, "--delay", "120", "hackscandal"], check=False,
                            timeout=30)
         if proc.poll() is not None:
-            fail("the game ended during play (status %d)" % proc.returncode, out)
+            fail("the game ended during play (status %d)" % proc.returncode, game)
         proc.send_signal(signal.SIGTERM)
-        status = proc.wait(timeout=120)
+        status = game.wait(timeout=120)
     finally:
-        if proc.poll() is None:
-            proc.kill()
-            proc.wait()
-    output = read(out)
+        game.cleanup()
+    output = game.output()
     marks = [mark for mark in REPORT_MARKS if mark in output]
     if status != 0 or marks:
-        fail("exit status %d, reports: %s" % (status, ", ".join(marks) or "none"), out)
+        fail("exit status %s, reports: %s" % (status, ", ".join(marks) or "none"), game)
     print("played %.0f s in the play state; exit status 0, no sanitizer report" % PLAY_SECONDS)
 
 

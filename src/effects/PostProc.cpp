@@ -3,7 +3,7 @@
 #include "Drawer.h"
 #include "FilePath.h"
 #include "ImageLoader.h"
-#include "Images.h"
+#include "NoiseImages.h"
 #include "Random.h"
 
 unsigned int PostProc::shader = 0;

@@ -38,8 +38,8 @@ const float EnvelopeStep = 0.00001f; // 100000 samples from silence to full
 StreamingSound::Sound::Sound()
     : active(false), envelope(0.0f), keepPlaying(true), level(0.0f), fileOpen(false), decoder(),
       decodedCount(0), buffers(NumBuffers * BufferSize, 0.0f), currentBuffer(0), readPos(0) {
-    panPhase = (Random::next() + 1.0f) * 0.5f * TwoPi;
-    panSpeed = (Random::next() + 1.0f) * 0.5f * 0.01f + 0.01f;
+    panPhase = Random::uniform() * TwoPi;
+    panSpeed = Random::uniform() * 0.01f + 0.01f;
     for (std::atomic<bool>& flag : needsRefill) {
         flag.store(false, std::memory_order_relaxed);
     }
@@ -289,8 +289,8 @@ unsigned int StreamingSound::triggerSound() {
     FATAL_CHECK(paths.size() > 0);
     for (int i = 0; i < NumSounds; ++i) {
         if (!sounds[i].isActive()) {
-            float r = Random::next();
-            int index = static_cast<int>((r + 1.0f) * 0.5f * static_cast<float>(paths.size()) * 0.999999f);
+            float u = Random::uniform();
+            int index = static_cast<int>(u * static_cast<float>(paths.size()) * 0.999999f);
             sounds[i].load(paths[static_cast<size_t>(index)]);
             return static_cast<unsigned int>(i + 1);
         }

@@ -46,9 +46,8 @@ bool ImageManager::isComplete() const {
 }
 
 unsigned int ImageManager::getRandomImage() const {
-    float r = Random::next();
+    float u = Random::uniform();
     FATAL_CHECK(images.size() > 0);
-    float u = (r + 1.0f) * 0.5f;
     // Taking 0.01 off the count keeps the index below it even for u = 1.
     int index = static_cast<int>(u * (static_cast<float>(images.size()) - 0.01f));
     return images[index];

@@ -40,7 +40,7 @@ void PostProc::finishFrame(Drawer* drawer, int& noiseIndex, int& noiseCountdown)
         noiseCountdown = 5;
         int next = noiseIndex;
         while (next == noiseIndex)
-            next = static_cast<int>((Random::next() + 1.0f) * 0.5f * 3.99f);
+            next = static_cast<int>(Random::uniform() * 3.99f);
         noiseIndex = next;
     }
     drawer->useSecondImage(images[noiseIndex]);

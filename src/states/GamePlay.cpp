@@ -21,15 +21,6 @@ unsigned int GamePlay::lumenfallBackImage = 0;
 unsigned int GamePlay::lumenfallSunImage = 0;
 unsigned int GamePlay::lumenfallLinesImage = 0;
 
-namespace {
-
-// A fresh uniform value in [0, 1].
-float uniform() {
-    return (Random::next() + 1.0f) * 0.5f;
-}
-
-} // namespace
-
 GamePlay::GamePlay(Application* application)
     : GameState(application), titleText(TwoFloats(24.0f, 32.0f)), ritualsText(TwoFloats(380.0f, 592.0f)),
       ghostAlpha(0.0f), mixCountdown(30), noiseIndex(0), noiseCountdown(3), sunPhase(0.0f),
@@ -63,7 +54,7 @@ void GamePlay::mixUpIndices() {
         remaining[i] = i;
     for (int k = 0; k < NumImages; ++k) {
         // 0.99999 keeps the pick below the list length even when u is 1.
-        int p = static_cast<int>(uniform() * (static_cast<float>(count) * 0.99999f));
+        int p = static_cast<int>(Random::uniform() * (static_cast<float>(count) * 0.99999f));
         indices[k] = remaining[p];
         for (int i = p; i < count - 1; ++i)
             remaining[i] = remaining[i + 1];
@@ -165,7 +156,7 @@ void GamePlay::draw(Drawer* drawer) {
     ImageManager::getInstance()->loadImages(drawer);
 
     if (--mixCountdown < 0) {
-        mixCountdown = 90 + static_cast<int>(uniform() * 29.99f);
+        mixCountdown = 90 + static_cast<int>(Random::uniform() * 29.99f);
         mixUpIndices();
     }
 

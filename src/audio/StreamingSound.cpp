@@ -4,6 +4,7 @@
 #include "FatalCheck.h"
 #include "FilePath.h"
 #include "Log.h"
+#include "OggOpener.h"
 #include "Random.h"
 #include "ScopedLock.h"
 
@@ -61,30 +62,8 @@ bool StreamingSound::Sound::load(const std::string& path) {
     // audio thread let it go; the lock waits for that refill to finish.
     ScopedLock hold(decoderLock);
     closeFile();
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        Log::plain("vorbisfile: fopen could not open file: " + path);
+    if (!OggOpener::open(path, &decoder, "so ignoring."))
         return false;
-    }
-    int opened = -1;
-    if (!DecodeGuard::run([&] { opened = ov_open(file, &decoder, nullptr, 0); })) {
-        // The decoder faulted; it had taken the file, and clearing closes it.
-        ov_clear(&decoder);
-        Log::plain("vorbisfile: " + path + " is damaged; the decoder failed on it, so ignoring.");
-        return false;
-    }
-    if (opened < 0) {
-        // On failure the decoder does not take the file.
-        std::fclose(file);
-        Log::plain("vorbisfile: Could not open file: " + path);
-        return false;
-    }
-    if (ov_streams(&decoder) <= 0) {
-        ov_clear(&decoder);
-        Log::plain("vorbisfile: There are no streams in this file?");
-        return false;
-    }
-    Log::plain("vorbisfile: Loaded file: " + path);
     // Playback takes channel 0 of any file, so only a stream without channels
     // is refused.
     vorbis_info* info = ov_info(&decoder, 0);

@@ -44,23 +44,25 @@ bool stopWithTimeout(PaStream* stream) {
     return finished;
 }
 
+// The host APIs setAPI knows by name; any other name, and any other type,
+// stands for CoreAudio.
+struct HostApiName {
+    PaHostApiTypeId type;
+    const char* name;
+};
+const HostApiName HostApiNames[] = {{paDirectSound, "DirectSound"},
+                                    {paASIO, "ASIO"},
+                                    {paMME, "MME"},
+                                    {paALSA, "ALSA"},
+                                    {paJACK, "JACK"},
+                                    {paOSS, "OSS"}};
+
 const char* typeName(PaHostApiTypeId type) {
-    switch (type) {
-    case paDirectSound:
-        return "DirectSound";
-    case paASIO:
-        return "ASIO";
-    case paMME:
-        return "MME";
-    case paALSA:
-        return "ALSA";
-    case paJACK:
-        return "JACK";
-    case paOSS:
-        return "OSS";
-    default:
-        return "CoreAudio";
+    for (const HostApiName& entry : HostApiNames) {
+        if (entry.type == type)
+            return entry.name;
     }
+    return "CoreAudio";
 }
 
 } // namespace
@@ -87,20 +89,10 @@ void PortAudioDevice::setSamplerate(double rate) {
 }
 
 void PortAudioDevice::setAPI(const std::string& name) {
-    if (name == "DirectSound") {
-        hostApi = paDirectSound;
-    } else if (name == "ASIO") {
-        hostApi = paASIO;
-    } else if (name == "MME") {
-        hostApi = paMME;
-    } else if (name == "ALSA") {
-        hostApi = paALSA;
-    } else if (name == "JACK") {
-        hostApi = paJACK;
-    } else if (name == "OSS") {
-        hostApi = paOSS;
-    } else {
-        hostApi = paCoreAudio;
+    hostApi = paCoreAudio;
+    for (const HostApiName& entry : HostApiNames) {
+        if (name == entry.name)
+            hostApi = entry.type;
     }
 }
 
@@ -190,7 +182,6 @@ bool PortAudioDevice::start() {
         Pa_Terminate();
         return false;
     }
-    usedApiName = info->name;
     running = true;
     return true;
 }

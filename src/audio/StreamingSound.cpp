@@ -19,12 +19,9 @@ namespace {
 std::vector<std::string> listFolder(const std::string& folder) {
     std::vector<std::string> paths;
     FilePath dir(folder);
-    int count = dir.getNumChildren();
-    for (int i = 0; i < count; ++i) {
-        FilePath child = dir.getChild(i);
-        if (!child.path.empty())
-            paths.push_back(child.path);
-    }
+    // One reading of the folder, not one per entry.
+    for (const std::string& name : dir.getSortedChildNames())
+        paths.push_back(dir.getChild(name).path);
     return paths;
 }
 

@@ -62,15 +62,13 @@ void GlitchImage::chooseImage() {
 void GlitchImage::loadFeathers(Drawer* d, bool usePostProcessing, const FilePath& dataDir) {
     FilePath feathersPath = dataDir.getChild("feathers");
     FATAL_CHECK(feathersPath.getNumChildren() > 0);
-    int count = feathersPath.getNumChildren();
-    ImageLoader loader;
-    for (int i = 0; i < count; ++i) {
-        FilePath child = feathersPath.getChild(i);
-        ImageData data = loader.loadImage(child.path);
-        unsigned int handle = d->loadImage(data.pixels, data.width, data.height);
+    // One reading of the folder, in its sorted order.
+    for (const std::string& name : feathersPath.getSortedChildNames()) {
+        const std::string path = feathersPath.getChild(name).path;
+        unsigned int handle = ImageLoader::loadFileImage(d, path);
         // Kept as 0: an entry given this feather draws without a second image.
         if (handle == 0)
-            LOG_DEBUG("GlitchImage: Skipped feather " + child.path +
+            LOG_DEBUG("GlitchImage: Skipped feather " + path +
                       ": not a PNG or JPEG picture that could be read.");
         PostProc::featherImages.push_back(handle);
     }

@@ -32,8 +32,7 @@ void ImageManager::loadImages(Drawer* d, const FilePath& imagesPath) {
             return; // emptied between the two readings; tried again next time
     }
     const std::string path = folder.getChild(names[images.size()]).path;
-    ImageData data = ImageLoader().loadImage(path);
-    unsigned int handle = d->loadImage(data.pixels, data.width, data.height);
+    unsigned int handle = ImageLoader::loadFileImage(d, path);
     // The handle 0 still takes its place in the set, so the file is not
     // tried again; the grid entries never draw it.
     if (handle == 0)

@@ -165,7 +165,19 @@ void GamePlay::draw(Drawer* drawer) {
     logProgress();
     if (playMusic)
         streamingSound.update(levels[0], levels[1], levels[2]);
+    hideGrid();
+    float s = advanceSun();
+    float sunScale = (s * 64.0f + 740.0f) * 0.0009765625f;
+    updateStringsAndGhosts(s);
 
+    if (usePostProcessing)
+        drawer->startFrameBufferDrawing();
+    drawScene(drawer, sunScale);
+    if (usePostProcessing)
+        PostProc::finishFrame(drawer, noiseIndex, noiseCountdown);
+}
+
+void GamePlay::hideGrid() {
     for (GlitchImage& image : glitchImages)
         image.setHide(levels[2]);
     for (int row = 1; row <= 6; ++row)
@@ -174,13 +186,16 @@ void GamePlay::draw(Drawer* drawer) {
     for (int row = 2; row <= 5; ++row)
         for (int column = 4; column <= 7; ++column)
             glitchImages[row * Columns + column].setHide(levels[0]);
+}
 
+float GamePlay::advanceSun() {
     sunPhase += 0.033f;
     if (sunPhase > 6.283185f)
         sunPhase -= 6.283185f;
-    float s = std::sin(sunPhase);
-    float sunScale = (s * 64.0f + 740.0f) * 0.0009765625f;
+    return std::sin(sunPhase);
+}
 
+void GamePlay::updateStringsAndGhosts(float s) {
     float sum = levels[0] + levels[1] + levels[2];
     float excess = sum >= 2.5f ? (sum - 2.5f) * 2.0f : 0.0f;
     stringLevel = excess > 0.0f ? excess * 0.5f + s * 0.25f : 0.0f;
@@ -192,10 +207,9 @@ void GamePlay::draw(Drawer* drawer) {
         ghostAlpha = 1.0f - excess;
     else if (ghostAlpha < 1.0f)
         ghostAlpha += 0.001f;
+}
 
-    if (usePostProcessing)
-        drawer->startFrameBufferDrawing();
-
+void GamePlay::drawScene(Drawer* drawer, float sunScale) {
     float f = finale;
     if (lumenfallBackImage) {
         drawer->drawImage(lumenfallBackImage, 0.0f, 0.0f, 0.625f, 0.703125f, f, 0.95f * f + 0.05f,
@@ -221,7 +235,4 @@ void GamePlay::draw(Drawer* drawer) {
         ritualsText.draw(drawer, ritualsImage);
     else
         --ritualsDelay;
-
-    if (usePostProcessing)
-        PostProc::finishFrame(drawer, noiseIndex, noiseCountdown);
 }

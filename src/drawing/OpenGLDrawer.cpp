@@ -86,7 +86,36 @@ OpenGLDrawer::~OpenGLDrawer() {
 
 bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool fullscreen, int antialias) {
     requestAttributes(antialias);
+    if (!openWithFallbacks(width, height, fullscreen, antialias))
+        return false;
 
+    // The mode that opened may be smaller than the one asked for.
+    const SDL_Surface* surface = SDL_GetVideoSurface();
+    const unsigned short openedWidth = static_cast<unsigned short>(surface->w);
+    const unsigned short openedHeight = static_cast<unsigned short>(surface->h);
+
+    GLenum glewStatus = glewInit();
+    if (glewStatus != GLEW_OK)
+        Log::plain(std::string("OpenGLDrawer: GLEW could not start: ") +
+                   reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
+    else
+        Log::plain(std::string("Using GLEW ") + reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)) +
+                   ".");
+    setupShaderFunctions();
+    logTextureLimits();
+
+    screenWidth = openedWidth;
+    screenHeight = openedHeight;
+    initFonts();
+    glViewport(0, 0, openedWidth, openedHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    prepareDrawing(openedWidth, openedHeight);
+    return true;
+}
+
+bool OpenGLDrawer::openWithFallbacks(unsigned short width, unsigned short height, bool fullscreen,
+                                     int antialias) {
     // A window that cannot be opened must not leave the game without an
     // OpenGL context: fall back step by step to the most modest mode.
     struct Attempt {
@@ -121,23 +150,10 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
         }
         opened = openVideoMode(attempt.width, attempt.height, attempt.fullscreen, attempt.antialias);
     }
-    if (!opened)
-        return false;
+    return opened;
+}
 
-    // The mode that opened may be smaller than the one asked for.
-    const SDL_Surface* surface = SDL_GetVideoSurface();
-    const unsigned short openedWidth = static_cast<unsigned short>(surface->w);
-    const unsigned short openedHeight = static_cast<unsigned short>(surface->h);
-
-    GLenum glewStatus = glewInit();
-    if (glewStatus != GLEW_OK)
-        Log::plain(std::string("OpenGLDrawer: GLEW could not start: ") +
-                   reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
-    else
-        Log::plain(std::string("Using GLEW ") + reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)) +
-                   ".");
-    setupShaderFunctions();
-
+void OpenGLDrawer::logTextureLimits() {
     GLint maxTextureSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
     LOG_DEBUG("GL_MAX_TEXTURE_SIZE = " + std::to_string(maxTextureSize));
@@ -145,15 +161,6 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
     GLint proxyWidth = 0;
     glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &proxyWidth);
     LOG_DEBUG("GL_TEXTURE_WIDTH = " + std::to_string(proxyWidth));
-
-    screenWidth = openedWidth;
-    screenHeight = openedHeight;
-    initFonts();
-    glViewport(0, 0, openedWidth, openedHeight);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    prepareDrawing(openedWidth, openedHeight);
-    return true;
 }
 
 void OpenGLDrawer::initialiseLight(unsigned short width, unsigned short height) {

@@ -57,6 +57,17 @@ const HostApiName HostApiNames[] = {{paDirectSound, "DirectSound"},
                                     {paJACK, "JACK"},
                                     {paOSS, "OSS"}};
 
+// Float samples on a default device, latency left to the host API.
+PaStreamParameters streamParameters(PaDeviceIndex device, int channels) {
+    PaStreamParameters parameters;
+    parameters.device = device;
+    parameters.channelCount = channels;
+    parameters.sampleFormat = paFloat32;
+    parameters.suggestedLatency = 0.0;
+    parameters.hostApiSpecificStreamInfo = nullptr;
+    return parameters;
+}
+
 const char* typeName(PaHostApiTypeId type) {
     for (const HostApiName& entry : HostApiNames) {
         if (entry.type == type)
@@ -145,18 +156,8 @@ bool PortAudioDevice::start() {
     }
     const PaHostApiInfo* info = Pa_GetHostApiInfo(index);
 
-    PaStreamParameters input;
-    input.device = info->defaultInputDevice;
-    input.channelCount = inputChannels;
-    input.sampleFormat = paFloat32;
-    input.suggestedLatency = 0.0;
-    input.hostApiSpecificStreamInfo = nullptr;
-    PaStreamParameters output;
-    output.device = info->defaultOutputDevice;
-    output.channelCount = outputChannels;
-    output.sampleFormat = paFloat32;
-    output.suggestedLatency = 0.0;
-    output.hostApiSpecificStreamInfo = nullptr;
+    PaStreamParameters input = streamParameters(info->defaultInputDevice, inputChannels);
+    PaStreamParameters output = streamParameters(info->defaultOutputDevice, outputChannels);
 
     if (Pa_IsFormatSupported(nullptr, &output, sampleRate) == paInvalidSampleRate) {
         Log::plain("44100Hz samplerate not supported, using 48000Hz.");

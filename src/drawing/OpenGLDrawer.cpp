@@ -33,26 +33,10 @@ int glyphFor(char c) {
         return Drawer::GlyphA + (c - 'A');
     if (c >= '0' && c <= '9')
         return Drawer::Glyph0 + (c - '0');
-    switch (c) {
-    case '.':
-        return Drawer::GlyphPeriod;
-    case ',':
-        return Drawer::GlyphComma;
-    case '+':
-        return Drawer::GlyphPlus;
-    case '-':
-        return Drawer::GlyphMinus;
-    case '!':
-        return Drawer::GlyphExclaim;
-    case '?':
-        return Drawer::GlyphQuestion;
-    case ':':
-        return Drawer::GlyphColon;
-    case '_':
-        return Drawer::GlyphUnderscore;
-    default:
-        return -1;
-    }
+    // The signs in the order of their glyphs, from GlyphPeriod on.
+    static const char signs[] = ".,+-!?:_";
+    const char* sign = c != '\0' ? std::strchr(signs, c) : nullptr;
+    return sign ? Drawer::GlyphPeriod + static_cast<int>(sign - signs) : -1;
 }
 
 void setAttribute(SDL_GLattr attribute, int value, const char* failure) {

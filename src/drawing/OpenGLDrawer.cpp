@@ -39,6 +39,39 @@ int glyphFor(char c) {
     return sign ? Drawer::GlyphPeriod + static_cast<int>(sign - signs) : -1;
 }
 
+// Copies height rows of width pixels into rows of paddedWidth pixels, each
+// filled out with the value of its last byte (the right edge's alpha).
+void copyPaddedRows(unsigned char* target, const unsigned char* source, unsigned int width,
+                    unsigned int height, unsigned int paddedWidth) {
+    const unsigned int rowBytes = width * 4;
+    const unsigned int paddedRowBytes = paddedWidth * 4;
+    for (unsigned int y = 0; y < height; ++y) {
+        unsigned char* row = target + y * paddedRowBytes;
+        const unsigned char* from = source + y * rowBytes;
+        std::memcpy(row, from, rowBytes);
+        std::memset(row + rowBytes, from[rowBytes - 1], paddedRowBytes - rowBytes);
+    }
+}
+
+// A new texture of the pixels (format GL_BGRA or GL_RGBA), filtered linearly
+// or not, its edges clamped or not; left unbound.
+GLuint makeTexture(const unsigned char* pixels, unsigned int width, unsigned int height, GLenum format,
+                   bool interpolate, bool clampToEdges) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+    const GLint filter = interpolate ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    if (clampToEdges) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
+}
+
 void setAttribute(SDL_GLattr attribute, int value, const char* failure) {
     if (SDL_GL_SetAttribute(attribute, value) < 0)
         Log::plain(failure);
@@ -378,14 +411,8 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
         // each row and the last row downwards, so linear filtering at the
         // image's edges does not pull in black.
         unsigned char* padded = new unsigned char[paddedWidth * paddedHeight * 4]();
-        const unsigned int rowBytes = width * 4;
+        copyPaddedRows(padded, pixels, width, height, paddedWidth);
         const unsigned int paddedRowBytes = paddedWidth * 4;
-        for (unsigned int y = 0; y < height; ++y) {
-            unsigned char* target = padded + y * paddedRowBytes;
-            const unsigned char* source = pixels + y * rowBytes;
-            std::memcpy(target, source, rowBytes);
-            std::memset(target + rowBytes, source[rowBytes - 1], paddedRowBytes - rowBytes);
-        }
         const unsigned char* lastRow = padded + (height - 1) * paddedRowBytes;
         for (unsigned int y = height; y < paddedHeight; ++y)
             std::memcpy(padded + y * paddedRowBytes, lastRow, paddedRowBytes);
@@ -395,16 +422,7 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
         pixels = padded;
     }
 
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, paddedWidth, paddedHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
-    const GLint filter = texInterp ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    GLuint texture = makeTexture(pixels, paddedWidth, paddedHeight, GL_BGRA, texInterp, true);
     delete[] pixels;
 
     const unsigned int handle = findFreeHandle();
@@ -937,24 +955,12 @@ void OpenGLDrawer::loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int si
         const unsigned int padded = powerOfTwo(size);
         unsigned char* buffer = new unsigned char[padded * padded * 4]();
         glyphPadding = static_cast<int>(padded - size);
-        const unsigned int rowBytes = size * 4;
-        for (unsigned int y = 0; y < size; ++y) {
-            unsigned char* target = buffer + y * padded * 4;
-            std::memcpy(target, pixels + y * rowBytes, rowBytes);
-            std::memset(target + rowBytes, pixels[y * rowBytes + rowBytes - 1], (padded - size) * 4);
-        }
+        copyPaddedRows(buffer, pixels, size, size, padded);
         delete[] pixels;
         pixels = buffer;
         size = padded;
     }
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-    const GLint filter = texInterp ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    GLuint texture = makeTexture(pixels, size, size, GL_RGBA, texInterp, false);
     if (glyphs[glyph].texture)
         glDeleteTextures(1, &glyphs[glyph].texture);
     glyphs[glyph] =

@@ -6,6 +6,7 @@
 #include "Fonts.h"
 #include "Images.h"
 #include "LineStroke.h"
+#include "NoiseImages.h"
 
 #include <SDL.h>
 #include <SDL_image.h>

@@ -178,3 +178,8 @@ unsigned int ImageLoader::loadCompiledImage(Drawer* drawer, const unsigned char*
     ImageData image = loader.loadImage(reinterpret_cast<const char*>(data), size);
     return drawer->loadImage(image.pixels, image.width, image.height);
 }
+
+unsigned int ImageLoader::loadFileImage(Drawer* drawer, const std::string& path) {
+    ImageData image = ImageLoader().loadImage(path);
+    return drawer->loadImage(image.pixels, image.width, image.height);
+}

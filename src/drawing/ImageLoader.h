@@ -29,6 +29,8 @@ public:
     // Decodes a picture compiled into the program and hands it to the
     // drawer; the drawer's image handle, 0 when it did not decode.
     static unsigned int loadCompiledImage(Drawer* drawer, const unsigned char* data, unsigned int size);
+    // The same for a picture file.
+    static unsigned int loadFileImage(Drawer* drawer, const std::string& path);
 
     // Size in pixels of the picture last loaded; 0 when that load failed.
     unsigned int getWidth() const { return width; }

@@ -35,26 +35,44 @@ int glyphFor(char c) {
         return Drawer::GlyphA + (c - 'A');
     if (c >= '0' && c <= '9')
         return Drawer::Glyph0 + (c - '0');
-    switch (c) {
-    case '.':
-        return Drawer::GlyphPeriod;
-    case ',':
-        return Drawer::GlyphComma;
-    case '+':
-        return Drawer::GlyphPlus;
-    case '-':
-        return Drawer::GlyphMinus;
-    case '!':
-        return Drawer::GlyphExclaim;
-    case '?':
-        return Drawer::GlyphQuestion;
-    case ':':
-        return Drawer::GlyphColon;
-    case '_':
-        return Drawer::GlyphUnderscore;
-    default:
-        return -1;
+    // The signs in the order of their glyphs, from GlyphPeriod on.
+    static const char signs[] = ".,+-!?:_";
+    const char* sign = c != '\0' ? std::strchr(signs, c) : nullptr;
+    return sign ? Drawer::GlyphPeriod + static_cast<int>(sign - signs) : -1;
+}
+
+// Copies height rows of width pixels into rows of paddedWidth pixels, each
+// filled out with the value of its last byte (the right edge's alpha). A
+// padded picture may pass 4 GB, so byte counts and offsets are size_t.
+void copyPaddedRows(unsigned char* target, const unsigned char* source, unsigned int width,
+                    unsigned int height, unsigned int paddedWidth) {
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    const size_t paddedRowBytes = static_cast<size_t>(paddedWidth) * 4;
+    for (size_t y = 0; y < height; ++y) {
+        unsigned char* row = target + y * paddedRowBytes;
+        const unsigned char* from = source + y * rowBytes;
+        std::memcpy(row, from, rowBytes);
+        std::memset(row + rowBytes, from[rowBytes - 1], paddedRowBytes - rowBytes);
     }
+}
+
+// A new texture of the pixels (format GL_BGRA or GL_RGBA), filtered linearly
+// or not, its edges clamped or not; left unbound.
+GLuint makeTexture(const unsigned char* pixels, unsigned int width, unsigned int height, GLenum format,
+                   bool interpolate, bool clampToEdges) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+    const GLint filter = interpolate ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    if (clampToEdges) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
 }
 
 void setAttribute(SDL_GLattr attribute, int value, const char* failure) {
@@ -100,7 +118,37 @@ OpenGLDrawer::~OpenGLDrawer() {
 
 bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool fullscreen, int antialias) {
     requestAttributes(antialias);
+    if (!openWithFallbacks(width, height, fullscreen, antialias))
+        return false;
 
+    // The mode that opened may be smaller than the one asked for.
+    const SDL_Surface* surface = SDL_GetVideoSurface();
+    const unsigned short openedWidth = static_cast<unsigned short>(surface->w);
+    const unsigned short openedHeight = static_cast<unsigned short>(surface->h);
+
+    GLenum glewStatus = glewInit();
+    glewStarted = glewStatus == GLEW_OK;
+    if (!glewStarted)
+        Log::plain(std::string("OpenGLDrawer: GLEW could not start: ") +
+                   reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
+    else
+        Log::plain(std::string("Using GLEW ") + reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)) +
+                   ".");
+    setupShaderFunctions();
+    readTextureLimits();
+
+    screenWidth = openedWidth;
+    screenHeight = openedHeight;
+    initFonts();
+    glViewport(0, 0, openedWidth, openedHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    prepareDrawing(openedWidth, openedHeight);
+    return true;
+}
+
+bool OpenGLDrawer::openWithFallbacks(unsigned short width, unsigned short height, bool fullscreen,
+                                     int antialias) {
     // A window that cannot be opened must not leave the game without an
     // OpenGL context: fall back step by step to the most modest mode.
     struct Attempt {
@@ -135,24 +183,12 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
         }
         opened = openVideoMode(attempt.width, attempt.height, attempt.fullscreen, attempt.antialias);
     }
-    if (!opened)
-        return false;
+    return opened;
+}
 
-    // The mode that opened may be smaller than the one asked for.
-    const SDL_Surface* surface = SDL_GetVideoSurface();
-    const unsigned short openedWidth = static_cast<unsigned short>(surface->w);
-    const unsigned short openedHeight = static_cast<unsigned short>(surface->h);
-
-    GLenum glewStatus = glewInit();
-    glewStarted = glewStatus == GLEW_OK;
-    if (!glewStarted)
-        Log::plain(std::string("OpenGLDrawer: GLEW could not start: ") +
-                   reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
-    else
-        Log::plain(std::string("Using GLEW ") + reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)) +
-                   ".");
-    setupShaderFunctions();
-
+// Remembers the largest texture side, which no picture may pass, and logs
+// it with what a 2048 x 2048 proxy texture reports.
+void OpenGLDrawer::readTextureLimits() {
     GLint largestTexture = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
     LOG_DEBUG("GL_MAX_TEXTURE_SIZE = " + std::to_string(largestTexture));
@@ -162,15 +198,6 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
     GLint proxyWidth = 0;
     glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &proxyWidth);
     LOG_DEBUG("GL_TEXTURE_WIDTH = " + std::to_string(proxyWidth));
-
-    screenWidth = openedWidth;
-    screenHeight = openedHeight;
-    initFonts();
-    glViewport(0, 0, openedWidth, openedHeight);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    prepareDrawing(openedWidth, openedHeight);
-    return true;
 }
 
 void OpenGLDrawer::initialiseLight(unsigned short width, unsigned short height) {
@@ -415,21 +442,14 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
     if (!isPowerOfTwo(width) || !isPowerOfTwo(height)) {
         // Pad to powers of two, repeating the right edge's alpha byte along
         // each row and the last row downwards, so linear filtering at the
-        // image's edges does not pull in black. A padded picture may pass
-        // 4 GB, so byte counts and offsets are size_t.
-        const size_t rowBytes = static_cast<size_t>(width) * 4;
+        // image's edges does not pull in black.
         const size_t paddedRowBytes = static_cast<size_t>(paddedWidth) * 4;
         unsigned char* padded = new (std::nothrow) unsigned char[paddedRowBytes * paddedHeight]();
         if (!padded) {
             delete[] pixels;
             return 0;
         }
-        for (size_t y = 0; y < height; ++y) {
-            unsigned char* target = padded + y * paddedRowBytes;
-            const unsigned char* source = pixels + y * rowBytes;
-            std::memcpy(target, source, rowBytes);
-            std::memset(target + rowBytes, source[rowBytes - 1], paddedRowBytes - rowBytes);
-        }
+        copyPaddedRows(padded, pixels, width, height, paddedWidth);
         const unsigned char* lastRow = padded + (height - 1) * paddedRowBytes;
         for (size_t y = height; y < paddedHeight; ++y)
             std::memcpy(padded + y * paddedRowBytes, lastRow, paddedRowBytes);
@@ -439,16 +459,7 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
         pixels = padded;
     }
 
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, paddedWidth, paddedHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
-    const GLint filter = texInterp ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    GLuint texture = makeTexture(pixels, paddedWidth, paddedHeight, GL_BGRA, texInterp, true);
     delete[] pixels;
 
     const unsigned int handle = findFreeHandle();
@@ -999,9 +1010,7 @@ void OpenGLDrawer::loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int si
         size = 0;
     if (!isPowerOfTwo(size)) {
         const unsigned int padded = powerOfTwo(size);
-        const size_t rowBytes = static_cast<size_t>(size) * 4;
-        const size_t paddedRowBytes = static_cast<size_t>(padded) * 4;
-        unsigned char* buffer = new (std::nothrow) unsigned char[paddedRowBytes * padded]();
+        unsigned char* buffer = new (std::nothrow) unsigned char[static_cast<size_t>(padded) * padded * 4]();
         if (!buffer) {
             // Too large to pad: a transparent glyph instead.
             delete[] pixels;
@@ -1010,24 +1019,14 @@ void OpenGLDrawer::loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int si
             buffer = new unsigned char[4]();
         }
         glyphPadding = static_cast<int>(powerOfTwo(size) - size);
-        for (size_t y = 0; y < size; ++y) {
-            unsigned char* target = buffer + y * paddedRowBytes;
-            std::memcpy(target, pixels + y * rowBytes, rowBytes);
-            std::memset(target + rowBytes, pixels[y * rowBytes + rowBytes - 1], paddedRowBytes - rowBytes);
-        }
+        if (pixels)
+            copyPaddedRows(buffer, pixels, size, size, padded);
         delete[] pixels;
         pixels = buffer;
         size = powerOfTwo(size);
     }
     // B, G, R, A bytes, the order of the image loader and of loadImage.
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
-    const GLint filter = texInterp ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    GLuint texture = makeTexture(pixels, size, size, GL_BGRA, texInterp, false);
     if (glyphs[glyph].texture)
         glDeleteTextures(1, &glyphs[glyph].texture);
     glyphs[glyph] =

@@ -183,6 +183,11 @@ protected:
 
 private:
     void requestAttributes(int antialias);
+    // Opens the requested mode, else each more modest one in turn; false
+    // when none opened.
+    bool openWithFallbacks(unsigned short width, unsigned short height, bool fullscreen, int antialias);
+    // Logs the largest texture the driver takes.
+    void readTextureLimits();
     void prepareDrawing(unsigned short width, unsigned short height);
     void applyCanvasFit(unsigned short width, unsigned short height);
     void initFonts();

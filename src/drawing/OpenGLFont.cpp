@@ -26,6 +26,69 @@ bool isFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// The largest advance and the largest ink height of the character set.
+struct Measures {
+    float maxAdvance = 0.0f;
+    float maxHeight = 0.0f;
+};
+
+Measures measureGlyphs(TTF_Font* font) {
+    Measures measures;
+    for (int i = 0; i < OpenGLFont::charactersSize; ++i) {
+        int minx = 0, maxx = 0, miny = 0, maxy = 0, advance = 0;
+        TTF_GlyphMetrics(font, static_cast<Uint16>(OpenGLFont::characters[i]), &minx, &maxx, &miny, &maxy,
+                         &advance);
+        measures.maxAdvance = std::max(measures.maxAdvance, static_cast<float>(advance));
+        measures.maxHeight = std::max(measures.maxHeight, static_cast<float>(maxy - miny));
+    }
+    return measures;
+}
+
+// An atlas buffer, white everywhere, transparent until a glyph's coverage
+// lands in alpha.
+unsigned char* newBlankAtlas(int atlasSize) {
+    const size_t pixelCount = static_cast<size_t>(atlasSize) * atlasSize;
+    unsigned char* buffer = new unsigned char[pixelCount * 4];
+    for (size_t i = 0; i < pixelCount; ++i) {
+        buffer[i * 4] = 255;
+        buffer[i * 4 + 1] = 255;
+        buffer[i * 4 + 2] = 255;
+        buffer[i * 4 + 3] = 0;
+    }
+    return buffer;
+}
+
+// Breaks an overflowing line: cuts the pending glyphs back to their last
+// blank, whose followers start the next line, else before the character that
+// overflowed, else keeps that character. Returns the index of the next
+// character of the text to read; i is that of the overflowing one.
+size_t breakLine(std::vector<int>& pending, size_t i, bool& brokeAtBlank) {
+    // Only the blank character counts as a blank; an unknown character is
+    // drawn like one but is not a place to break.
+    int blank = -1;
+    for (int k = static_cast<int>(pending.size()) - 1; k >= 0; --k) {
+        if (pending[k] == blankIndex) {
+            blank = k;
+            break;
+        }
+    }
+    if (blank >= 0) {
+        // The characters after the blank start the next line.
+        i = i + 1 - (pending.size() - 1 - static_cast<size_t>(blank));
+        pending.resize(static_cast<size_t>(blank));
+        brokeAtBlank = true;
+    } else if (!brokeAtBlank && pending.size() > 1) {
+        // Cut the word before the character that overflowed.
+        pending.pop_back();
+    } else {
+        // Keep the character on this line: either the text has broken at
+        // a blank before, or the character alone is wider than the wrap
+        // width and taking it again would never end.
+        ++i;
+    }
+    return i;
+}
+
 } // namespace
 
 std::vector<std::string> OpenGLFont::getFontFolders() {
@@ -76,20 +139,13 @@ OpenGLFont::OpenGLFont(const std::string& name, float size) {
         return;
     }
 
-    float maxAdvance = 0.0f;
-    float maxHeight = 0.0f;
-    for (int i = 0; i < charactersSize; ++i) {
-        int minx = 0, maxx = 0, miny = 0, maxy = 0, advance = 0;
-        TTF_GlyphMetrics(font, static_cast<Uint16>(characters[i]), &minx, &maxx, &miny, &maxy, &advance);
-        maxAdvance = std::max(maxAdvance, static_cast<float>(advance));
-        maxHeight = std::max(maxHeight, static_cast<float>(maxy - miny));
-    }
+    const Measures measures = measureGlyphs(font);
     lineHeight = std::max({static_cast<float>(TTF_FontLineSkip(font)),
-                           static_cast<float>(TTF_FontHeight(font)), maxHeight}) +
+                           static_cast<float>(TTF_FontHeight(font)), measures.maxHeight}) +
                  4.0f;
     const int cellsPerSide = static_cast<int>(std::sqrt(static_cast<double>(charactersSize))) + 1;
     atlasSize = static_cast<int>(
-        powerOfTwo(static_cast<unsigned int>(std::max(maxAdvance, lineHeight) * cellsPerSide)));
+        powerOfTwo(static_cast<unsigned int>(std::max(measures.maxAdvance, lineHeight) * cellsPerSide)));
 
     std::ostringstream sizeText;
     sizeText << size;
@@ -99,16 +155,16 @@ OpenGLFont::OpenGLFont(const std::string& name, float size) {
                   std::to_string(atlasSize) + ")");
     LOG_DEBUG("OpenGLFont: Little endian architecture, not flipping bytes.");
 
-    // White everywhere, transparent until a glyph's coverage lands in alpha.
-    const size_t pixelCount = static_cast<size_t>(atlasSize) * atlasSize;
-    unsigned char* buffer = new unsigned char[pixelCount * 4];
-    for (size_t i = 0; i < pixelCount; ++i) {
-        buffer[i * 4] = 255;
-        buffer[i * 4 + 1] = 255;
-        buffer[i * 4 + 2] = 255;
-        buffer[i * 4 + 3] = 0;
-    }
+    unsigned char* buffer = newBlankAtlas(atlasSize);
+    renderGlyphs(font, buffer, measures.maxAdvance, measures.maxHeight, cellsPerSide);
+    uploadAtlas(buffer);
+    delete[] buffer;
+    TTF_CloseFont(font);
+    loaded = true;
+}
 
+void OpenGLFont::renderGlyphs(TTF_Font* font, unsigned char* buffer, float maxAdvance, float maxHeight,
+                              int cellsPerSide) {
     const SDL_Color white{255, 255, 255, 0};
     int column = 0;
     float rowY = 0.0f;
@@ -141,7 +197,9 @@ OpenGLFont::OpenGLFont(const std::string& name, float size) {
             rowY += lineHeight + 4.0f;
         }
     }
+}
 
+void OpenGLFont::uploadAtlas(const unsigned char* buffer) {
     GLuint name_ = 0;
     glGenTextures(1, &name_);
     texture = name_;
@@ -154,9 +212,6 @@ OpenGLFont::OpenGLFont(const std::string& name, float size) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glBindTexture(GL_TEXTURE_2D, 0);
-    delete[] buffer;
-    TTF_CloseFont(font);
-    loaded = true;
 }
 
 void OpenGLFont::copyGlyph(unsigned char* buffer, SDL_Surface* surface, int column, int row, int rowOffset) {
@@ -218,29 +273,7 @@ std::vector<OpenGLFont::Placement> OpenGLFont::layout(const std::string& text, f
             ++i;
             continue;
         }
-        // Break the line. Only the blank character counts as a blank; an
-        // unknown character is drawn like one but is not a place to break.
-        int blank = -1;
-        for (int k = static_cast<int>(pending.size()) - 1; k >= 0; --k) {
-            if (pending[k] == blankIndex) {
-                blank = k;
-                break;
-            }
-        }
-        if (blank >= 0) {
-            // The characters after the blank start the next line.
-            i = i + 1 - (pending.size() - 1 - static_cast<size_t>(blank));
-            pending.resize(static_cast<size_t>(blank));
-            brokeAtBlank = true;
-        } else if (!brokeAtBlank && pending.size() > 1) {
-            // Cut the word before the character that overflowed.
-            pending.pop_back();
-        } else {
-            // Keep the character on this line: either the text has broken at
-            // a blank before, or the character alone is wider than the wrap
-            // width and taking it again would never end.
-            ++i;
-        }
+        i = breakLine(pending, i, brokeAtBlank);
         placeLine();
         y += lineHeight;
         pending.clear();

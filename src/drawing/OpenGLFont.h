@@ -4,6 +4,7 @@
 #include <vector>
 
 struct SDL_Surface;
+typedef struct _TTF_Font TTF_Font;
 
 // A TrueType font rendered once by SDL_ttf into a square texture atlas of the
 // 81 characters in OpenGLFont::characters, and drawn from it with word
@@ -61,6 +62,12 @@ private:
     // Copies a rendered glyph into the atlas with its top-left pixel at
     // (column, row + rowOffset - 1), clipped to the atlas.
     void copyGlyph(unsigned char* buffer, SDL_Surface* surface, int column, int row, int rowOffset);
+    // Renders the character set into the atlas buffer, cellsPerSide + 1 cells
+    // a row, and records each glyph's cell.
+    void renderGlyphs(TTF_Font* font, unsigned char* buffer, float maxAdvance, float maxHeight,
+                      int cellsPerSide);
+    // Hands the atlas buffer to OpenGL as the font's texture.
+    void uploadAtlas(const unsigned char* buffer);
     static int indexOf(char c);
 
     unsigned int texture = 0;

@@ -20,7 +20,7 @@ import playthrough  # noqa: E402
 
 BINARY = os.environ["LUMENFALL_BINARY"]
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-TITLE_PNG = os.path.join(SOURCE_DIR, "src", "images", "title.png")
+TITLE_PNG = os.path.join(SOURCE_DIR, "src", "states", "images", "title.png")
 EARLY_SHOTS = ("early-play", "early-play-2", "early-play-3")
 
 

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::FILE* in = fmemopen(const_cast<uint8_t*>(data), size, "r");
     if (!in)
         return 0;
-    config.read(in);
+    config.readStream(in);
     std::fclose(in);
     if (config.width < 1 || config.height < 1)
         std::abort();

@@ -8,8 +8,9 @@ from PIL import Image, ImageDraw, ImageFont
 from scipy import ndimage
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-SRC_IMAGES = os.path.join(ROOT, "src", "images")
-SRC_FONTS = os.path.join(ROOT, "src", "fonts")
+SRC_IMAGES = os.path.join(ROOT, "src", "states", "images")
+SRC_NOISE = os.path.join(ROOT, "src", "effects", "images")
+SRC_FONTS = os.path.join(ROOT, "src", "app", "fonts")
 SRC_DRAWING = os.path.join(ROOT, "src", "drawing")
 DATA = os.path.join(ROOT, "data")
 BUILD_ASSETS = os.path.join(ROOT, "build-assets")

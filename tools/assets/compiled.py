@@ -83,7 +83,7 @@ def noise_images():
     kinds.append(128 + rows + bands + r.standard_normal((n, n)) * 22)
     for i, v in enumerate(kinds):
         img = Image.fromarray(c.to_u8(v), "L").convert("RGB")
-        c.save_jpg(img, os.path.join(c.SRC_IMAGES, "noise%d.jpg" % (i + 1)), quality=90)
+        c.save_jpg(img, os.path.join(c.SRC_NOISE, "noise%d.jpg" % (i + 1)), quality=90)
 
 
 def lumenfallback():

@@ -44,7 +44,7 @@ def tile(path):
 
 def collect():
     groups = []
-    for folder in [c.SRC_IMAGES, os.path.join(c.ROOT, "src", "drawing"), c.SRC_FONTS,
+    for folder in [c.SRC_IMAGES, c.SRC_NOISE, os.path.join(c.ROOT, "src", "drawing"), c.SRC_FONTS,
                    os.path.join(c.DATA, "images"), os.path.join(c.DATA, "feathers"),
                    os.path.join(c.DATA, "icons")]:
         if os.path.isdir(folder):

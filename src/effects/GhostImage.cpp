@@ -6,31 +6,22 @@
 #include "PostProc.h"
 #include "Random.h"
 
-namespace {
-
-// A uniform value in [0, 1].
-float uniform() {
-    return (Random::next() + 1.0f) * 0.5f;
-}
-
-} // namespace
-
 unsigned int GhostImage::shader = 0;
 
 GhostImage::GhostImage() : image(0), featherImage(0), position() {
     // A random starting phase spreads the ghosts over their lives.
-    phase = uniform();
+    phase = Random::uniform();
     choosePlace();
 }
 
 void GhostImage::choosePlace() {
-    speed = uniform() * 0.005f + 0.001f;
-    position.x = uniform() * 1024.0f + 128.0f;
-    position.y = uniform() * 464.0f + 128.0f;
+    speed = Random::uniform() * 0.005f + 0.001f;
+    position.x = Random::uniform() * 1024.0f + 128.0f;
+    position.y = Random::uniform() * 464.0f + 128.0f;
 }
 
 void GhostImage::chooseImage() {
-    float u = uniform();
+    float u = Random::uniform();
     image = ImageManager::getInstance()->getRandomImage();
     float count = static_cast<float>(PostProc::featherImages.size());
     int index = static_cast<int>(u * (count * 0.9999f));

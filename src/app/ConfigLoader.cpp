@@ -87,11 +87,11 @@ void ConfigLoader::readFile(const std::string& file) {
     std::FILE* in = std::fopen(file.c_str(), "r");
     if (!in)
         return;
-    read(in);
+    readStream(in);
     std::fclose(in);
 }
 
-void ConfigLoader::read(std::FILE* in) {
+void ConfigLoader::readStream(std::FILE* in) {
     char line[128];
     for (;;) {
         // Reads one line up to its line feed. A line longer than the buffer

@@ -18,7 +18,7 @@ public:
     // Reads settings from a file; values that cannot be read are skipped.
     void readFile(const std::string& file);
     // Reads settings from an open stream to its end, as readFile does.
-    void read(std::FILE* in);
+    void readStream(std::FILE* in);
 
     int width;            // "w"; 1024 when missing
     int height;           // "h"; 768 when missing

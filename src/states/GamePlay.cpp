@@ -22,15 +22,6 @@ unsigned int GamePlay::lumenfallSunImage = 0;
 unsigned int GamePlay::lumenfallLinesImage = 0;
 bool GamePlay::resourcesLoaded = false;
 
-namespace {
-
-// A fresh uniform value in [0, 1].
-float uniform() {
-    return (Random::next() + 1.0f) * 0.5f;
-}
-
-} // namespace
-
 GamePlay::GamePlay(Application* application)
     : GameState(application), titleText(TwoFloats(24.0f, 32.0f)), ritualsText(TwoFloats(380.0f, 592.0f)),
       ghostAlpha(0.0f), mixCountdown(30), noiseIndex(0), noiseCountdown(3), sunPhase(0.0f),
@@ -65,7 +56,7 @@ void GamePlay::mixUpIndices() {
         remaining[i] = i;
     for (int k = 0; k < NumImages; ++k) {
         // 0.99999 keeps the pick below the list length even when u is 1.
-        int p = static_cast<int>(uniform() * (static_cast<float>(count) * 0.99999f));
+        int p = static_cast<int>(Random::uniform() * (static_cast<float>(count) * 0.99999f));
         indices[k] = remaining[p];
         for (int i = p; i < count - 1; ++i)
             remaining[i] = remaining[i + 1];
@@ -170,7 +161,7 @@ void GamePlay::draw(Drawer* drawer) {
     ImageManager::getInstance()->loadImages(drawer);
 
     if (--mixCountdown < 0) {
-        mixCountdown = 90 + static_cast<int>(uniform() * 29.99f);
+        mixCountdown = 90 + static_cast<int>(Random::uniform() * 29.99f);
         mixUpIndices();
     }
 
@@ -179,7 +170,19 @@ void GamePlay::draw(Drawer* drawer) {
     logProgress();
     if (playMusic)
         streamingSound.update(levels[0], levels[1], levels[2]);
+    hideGrid();
+    float s = advanceSun();
+    float sunScale = (s * 64.0f + 740.0f) * 0.0009765625f;
+    updateStringsAndGhosts(s);
 
+    if (usePostProcessing)
+        drawer->startFrameBufferDrawing();
+    drawScene(drawer, sunScale);
+    if (usePostProcessing)
+        PostProc::finishFrame(drawer, noiseIndex, noiseCountdown);
+}
+
+void GamePlay::hideGrid() {
     for (GlitchImage& image : glitchImages)
         image.setHide(levels[2]);
     for (int row = 1; row <= 6; ++row)
@@ -188,13 +191,16 @@ void GamePlay::draw(Drawer* drawer) {
     for (int row = 2; row <= 5; ++row)
         for (int column = 4; column <= 7; ++column)
             glitchImages[row * Columns + column].setHide(levels[0]);
+}
 
+float GamePlay::advanceSun() {
     sunPhase += 0.033f;
     if (sunPhase > 6.283185f)
         sunPhase -= 6.283185f;
-    float s = std::sin(sunPhase);
-    float sunScale = (s * 64.0f + 740.0f) * 0.0009765625f;
+    return std::sin(sunPhase);
+}
 
+void GamePlay::updateStringsAndGhosts(float s) {
     float sum = levels[0] + levels[1] + levels[2];
     float excess = sum >= 2.5f ? (sum - 2.5f) * 2.0f : 0.0f;
     stringLevel = excess > 0.0f ? excess * 0.5f + s * 0.25f : 0.0f;
@@ -206,10 +212,9 @@ void GamePlay::draw(Drawer* drawer) {
         ghostAlpha = 1.0f - excess;
     else if (ghostAlpha < 1.0f)
         ghostAlpha += 0.001f;
+}
 
-    if (usePostProcessing)
-        drawer->startFrameBufferDrawing();
-
+void GamePlay::drawScene(Drawer* drawer, float sunScale) {
     float f = finale;
     if (lumenfallBackImage) {
         drawer->drawImage(lumenfallBackImage, 0.0f, 0.0f, 0.625f, 0.703125f, f, 0.95f * f + 0.05f,
@@ -235,7 +240,4 @@ void GamePlay::draw(Drawer* drawer) {
         ritualsText.draw(drawer, ritualsImage);
     else
         --ritualsDelay;
-
-    if (usePostProcessing)
-        PostProc::finishFrame(drawer, noiseIndex, noiseCountdown);
 }

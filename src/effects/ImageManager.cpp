@@ -32,8 +32,7 @@ void ImageManager::loadImages(Drawer* d, const FilePath& imagesPath) {
             return; // emptied between the two readings; tried again next time
     }
     const std::string path = folder.getChild(names[images.size()]).path;
-    ImageData data = ImageLoader().loadImage(path);
-    unsigned int handle = d->loadImage(data.pixels, data.width, data.height);
+    unsigned int handle = ImageLoader::loadFileImage(d, path);
     // The handle 0 still takes its place in the set, so the file is not
     // tried again; the grid entries never draw it.
     if (handle == 0)
@@ -46,9 +45,8 @@ bool ImageManager::isComplete() const {
 }
 
 unsigned int ImageManager::getRandomImage() const {
-    float r = Random::next();
+    float u = Random::uniform();
     FATAL_CHECK(images.size() > 0);
-    float u = (r + 1.0f) * 0.5f;
     // Taking 0.01 off the count keeps the index below it even for u = 1.
     int index = static_cast<int>(u * (static_cast<float>(images.size()) - 0.01f));
     return images[index];

@@ -3,7 +3,7 @@
 #include "Drawer.h"
 #include "FilePath.h"
 #include "ImageLoader.h"
-#include "Images.h"
+#include "NoiseImages.h"
 #include "Random.h"
 
 unsigned int PostProc::shader = 0;
@@ -40,7 +40,7 @@ void PostProc::finishFrame(Drawer* drawer, int& noiseIndex, int& noiseCountdown)
         noiseCountdown = 5;
         int next = noiseIndex;
         while (next == noiseIndex)
-            next = static_cast<int>((Random::next() + 1.0f) * 0.5f * 3.99f);
+            next = static_cast<int>(Random::uniform() * 3.99f);
         noiseIndex = next;
     }
     drawer->useSecondImage(images[noiseIndex]);

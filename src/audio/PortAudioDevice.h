@@ -42,8 +42,6 @@ public:
     // The rate asked of the stream: 48000 after the fallback.
     double getSamplerate() const { return sampleRate; }
     PaHostApiTypeId getHostApi() const { return hostApi; }
-    // The name of the host API the running stream uses.
-    const std::string& getHostApiName() const { return usedApiName; }
 
     static int portAudioCallback(const void* input, void* output, unsigned long frameCount,
                                  const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags statusFlags,
@@ -66,5 +64,4 @@ private:
     double sampleRate;           // frames per second
     bool running;                // main thread
     PaHostApiTypeId hostApi;     // chosen by setAPI
-    std::string usedApiName;     // main thread; set by start
 };

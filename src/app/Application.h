@@ -83,6 +83,8 @@ public:
 
 private:
     void initKeyManager();
+    // Sets up the audio device and, unless sound is off, starts it.
+    void startAudio(const std::string& audioApi);
     void loadGlyphs();
     // Deletes the old state if a switch is pending and acknowledged.
     void deleteAcknowledgedOldState();

@@ -9,6 +9,9 @@ public:
     static Random& getGlobal();
     // One draw on the global counter: a value from -1 to 1.
     static float next() { return getGlobal().draw(); }
+    // One draw on the global counter taken to the unit interval: a value from
+    // 0 to 1, which each caller scales to its own range.
+    static float uniform() { return (next() + 1.0f) * 0.5f; }
 
     // One draw on this instance's counter.
     float draw() {

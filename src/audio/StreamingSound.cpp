@@ -4,6 +4,7 @@
 #include "FatalCheck.h"
 #include "FilePath.h"
 #include "Log.h"
+#include "OggOpener.h"
 #include "Random.h"
 #include "ScopedLock.h"
 
@@ -18,12 +19,9 @@ namespace {
 std::vector<std::string> listFolder(const std::string& folder) {
     std::vector<std::string> paths;
     FilePath dir(folder);
-    int count = dir.getNumChildren();
-    for (int i = 0; i < count; ++i) {
-        FilePath child = dir.getChild(i);
-        if (!child.path.empty())
-            paths.push_back(child.path);
-    }
+    // One reading of the folder, not one per entry.
+    for (const std::string& name : dir.getSortedChildNames())
+        paths.push_back(dir.getChild(name).path);
     return paths;
 }
 
@@ -41,8 +39,8 @@ StreamingSound::Sound::Sound()
     : active(false), envelope(0.0f), keepPlaying(true), level(0.0f), fileOpen(false), decoder(),
       decodedCount(0), buffers(NumBuffers * BufferSize, 0.0f), turnsPlayed(0), nextTurn(NumBuffers),
       currentBuffer(0), readPos(0) {
-    panPhase = (Random::next() + 1.0f) * 0.5f * TwoPi;
-    panSpeed = (Random::next() + 1.0f) * 0.5f * 0.01f + 0.01f;
+    panPhase = Random::uniform() * TwoPi;
+    panSpeed = Random::uniform() * 0.01f + 0.01f;
     for (int i = 0; i < NumBuffers; ++i) {
         bufferTurn[i].store(i, std::memory_order_relaxed);
     }
@@ -64,30 +62,8 @@ bool StreamingSound::Sound::load(const std::string& path) {
     // audio thread let it go; the lock waits for that refill to finish.
     ScopedLock hold(decoderLock);
     closeFile();
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        Log::plain("vorbisfile: fopen could not open file: " + path);
+    if (!OggOpener::open(path, &decoder, "so ignoring."))
         return false;
-    }
-    int opened = -1;
-    if (!DecodeGuard::run([&] { opened = ov_open(file, &decoder, nullptr, 0); })) {
-        // The decoder faulted; it had taken the file, and clearing closes it.
-        ov_clear(&decoder);
-        Log::plain("vorbisfile: " + path + " is damaged; the decoder failed on it, so ignoring.");
-        return false;
-    }
-    if (opened < 0) {
-        // On failure the decoder does not take the file.
-        std::fclose(file);
-        Log::plain("vorbisfile: Could not open file: " + path);
-        return false;
-    }
-    if (ov_streams(&decoder) <= 0) {
-        ov_clear(&decoder);
-        Log::plain("vorbisfile: There are no streams in this file?");
-        return false;
-    }
-    Log::plain("vorbisfile: Loaded file: " + path);
     // Playback takes channel 0 of any file, so only a stream without channels
     // is refused.
     vorbis_info* info = ov_info(&decoder, 0);
@@ -304,8 +280,8 @@ unsigned int StreamingSound::triggerSound() {
     FATAL_CHECK(paths.size() > 0);
     for (int i = 0; i < NumSounds; ++i) {
         if (!sounds[i].isActive()) {
-            float r = Random::next();
-            int index = static_cast<int>((r + 1.0f) * 0.5f * static_cast<float>(paths.size()) * 0.999999f);
+            float u = Random::uniform();
+            int index = static_cast<int>(u * static_cast<float>(paths.size()) * 0.999999f);
             sounds[i].load(paths[static_cast<size_t>(index)]);
             return static_cast<unsigned int>(i + 1);
         }

@@ -120,7 +120,6 @@ public:
     static void (*refillHook)(int buffer);
 
     const Sound& getSound(int index) const { return sounds[index]; }
-    const std::vector<std::string>& getPaths() const { return paths; }
 
 private:
     Sound sounds[NumSounds];        // 0-7 group 0, 8-15 group 1, 16-23 group 2

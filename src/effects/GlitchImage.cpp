@@ -10,11 +10,6 @@
 
 namespace {
 
-// A uniform value in [0, 1].
-float uniform() {
-    return (Random::next() + 1.0f) * 0.5f;
-}
-
 // Pictures are taken to be 512 x 512: drawn centred, strip rows mapped to
 // texture fractions by dividing by 512.
 const float halfSize = 256.0f;
@@ -29,7 +24,7 @@ int GlitchImage::loadingStagger = 0;
 GlitchImage::GlitchImage() : image(0), featherIndex(0), position(), hide(0.0f), sectionHeights() {
     ++loadingStagger;
     imageCountdown = loadingStagger;
-    sectionCountdown = 20 + static_cast<int>(uniform() * 19.999f);
+    sectionCountdown = 20 + static_cast<int>(Random::uniform() * 19.999f);
     cutSections(true);
 }
 
@@ -42,7 +37,7 @@ void GlitchImage::setHide(float h) {
 }
 
 void GlitchImage::randomiseSections() {
-    cutSections(uniform() > 0.25f);
+    cutSections(Random::uniform() > 0.25f);
 }
 
 void GlitchImage::cutSections(bool shifted) {
@@ -50,8 +45,8 @@ void GlitchImage::cutSections(bool shifted) {
     for (int i = 0; i < numSections; ++i) {
         // The shift is drawn before the height; the order fixes which random
         // values go where.
-        float shift = shifted ? uniform() * 192.0f - 96.0f : 0.0f;
-        float height = uniform() * 64.0f;
+        float shift = shifted ? Random::uniform() * 192.0f - 96.0f : 0.0f;
+        float height = Random::uniform() * 64.0f;
         sectionPositions[i] = TwoFloats(shift, top);
         sectionHeights[i] = height;
         top += height;
@@ -61,21 +56,19 @@ void GlitchImage::cutSections(bool shifted) {
 void GlitchImage::chooseImage() {
     image = ImageManager::getInstance()->getRandomImage();
     float count = static_cast<float>(PostProc::featherImages.size());
-    featherIndex = static_cast<int>(uniform() * (count - 0.001f));
+    featherIndex = static_cast<int>(Random::uniform() * (count - 0.001f));
 }
 
 void GlitchImage::loadFeathers(Drawer* d, bool usePostProcessing, const FilePath& dataDir) {
     FilePath feathersPath = dataDir.getChild("feathers");
     FATAL_CHECK(feathersPath.getNumChildren() > 0);
-    int count = feathersPath.getNumChildren();
-    ImageLoader loader;
-    for (int i = 0; i < count; ++i) {
-        FilePath child = feathersPath.getChild(i);
-        ImageData data = loader.loadImage(child.path);
-        unsigned int handle = d->loadImage(data.pixels, data.width, data.height);
+    // One reading of the folder, in its sorted order.
+    for (const std::string& name : feathersPath.getSortedChildNames()) {
+        const std::string path = feathersPath.getChild(name).path;
+        unsigned int handle = ImageLoader::loadFileImage(d, path);
         // Kept as 0: an entry given this feather draws without a second image.
         if (handle == 0)
-            LOG_DEBUG("GlitchImage: Skipped feather " + child.path +
+            LOG_DEBUG("GlitchImage: Skipped feather " + path +
                       ": not a PNG or JPEG picture that could be read.");
         PostProc::featherImages.push_back(handle);
     }
@@ -94,11 +87,11 @@ void GlitchImage::draw(Drawer* d, bool usePostProcessing) {
     if (image == 0)
         chooseImage();
     if (--imageCountdown < 0) {
-        imageCountdown = 30 + static_cast<int>(uniform() * 29.999f);
+        imageCountdown = 30 + static_cast<int>(Random::uniform() * 29.999f);
         chooseImage();
     }
     if (--sectionCountdown < 0) {
-        sectionCountdown = 20 + static_cast<int>(uniform() * 19.999f);
+        sectionCountdown = 20 + static_cast<int>(Random::uniform() * 19.999f);
         randomiseSections();
     }
 

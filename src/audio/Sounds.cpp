@@ -3,10 +3,10 @@
 #include "DecodeGuard.h"
 #include "FilePath.h"
 #include "Log.h"
+#include "OggOpener.h"
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <vorbis/vorbisfile.h>
 
 Sounds* Sounds::getInstance() {
@@ -20,6 +20,34 @@ namespace {
 // longer recording grows its array as it decodes.
 const size_t ReserveLimit = size_t(1) << 22;
 
+// Decodes channel 0 of the first link into data, at most length samples;
+// false if the decoder faulted.
+bool decodeAll(OggVorbis_File* decoder, size_t length, std::vector<float>* data) {
+    // The length comes from the file's last granule position, which a damaged
+    // file can set to anything: it limits what is kept, but memory is only
+    // taken for samples that really decode.
+    data->clear();
+    data->reserve(std::min<size_t>(length, ReserveLimit));
+    return DecodeGuard::run([&] {
+        // Straight after opening a chained file libvorbisfile stands at its
+        // last link until the first seek; start reading from the first.
+        ov_pcm_seek(decoder, 0);
+        while (data->size() < length) {
+            float** pcm = nullptr;
+            int bitstream = 0;
+            int wanted = static_cast<int>(std::min<size_t>(length - data->size(), 4096));
+            long n = ov_read_float(decoder, &pcm, wanted, &bitstream);
+            if (n == 0) {
+                break;
+            }
+            if (n < 0) {
+                continue; // a gap in the data: nothing to store
+            }
+            data->insert(data->end(), pcm[0], pcm[0] + n);
+        }
+    });
+}
+
 } // namespace
 
 Sounds::Sounds(const std::string& folder) : playingCount(0) {
@@ -28,30 +56,9 @@ Sounds::Sounds(const std::string& folder) : playingCount(0) {
 }
 
 void Sounds::loadFile(const std::string& path, SoundFile* file) {
-    FILE* handle = std::fopen(path.c_str(), "rb");
-    if (!handle) {
-        Log::plain("vorbisfile: fopen could not open file: " + path);
-        return;
-    }
     OggVorbis_File decoder;
-    int opened = -1;
-    if (!DecodeGuard::run([&] { opened = ov_open(handle, &decoder, nullptr, 0); })) {
-        // The decoder faulted; it had taken the file, and clearing closes it.
-        ov_clear(&decoder);
-        Log::plain("vorbisfile: " + path + " is damaged; the decoder failed on it, so it plays as silence.");
+    if (!OggOpener::open(path, &decoder, "so it plays as silence."))
         return;
-    }
-    if (opened < 0) {
-        std::fclose(handle);
-        Log::plain("vorbisfile: Could not open file: " + path);
-        return;
-    }
-    if (ov_streams(&decoder) <= 0) {
-        ov_clear(&decoder);
-        Log::plain("vorbisfile: There are no streams in this file?");
-        return;
-    }
-    Log::plain("vorbisfile: Loaded file: " + path);
     // ov_pcm_total fails (negative) on a stream it cannot measure; such a
     // recording stays empty rather than sizing an array from an error code.
     ogg_int64_t total = ov_pcm_total(&decoder, 0);
@@ -60,31 +67,7 @@ void Sounds::loadFile(const std::string& path, SoundFile* file) {
         Log::plain("vorbisfile: Could not find the length of file: " + path);
         return;
     }
-    // The length comes from the file's last granule position, which a damaged
-    // file can set to anything: it limits what is kept, but memory is only
-    // taken for samples that really decode.
-    const size_t length = static_cast<size_t>(total);
-    file->data.clear();
-    file->data.reserve(std::min<size_t>(length, ReserveLimit));
-    const bool decodedCleanly = DecodeGuard::run([&] {
-        // Straight after opening a chained file libvorbisfile stands at its
-        // last link until the first seek; start reading from the first.
-        ov_pcm_seek(&decoder, 0);
-        while (file->data.size() < length) {
-            float** pcm = nullptr;
-            int bitstream = 0;
-            int wanted = static_cast<int>(std::min<size_t>(length - file->data.size(), 4096));
-            long n = ov_read_float(&decoder, &pcm, wanted, &bitstream);
-            if (n == 0) {
-                break;
-            }
-            if (n < 0) {
-                continue; // a gap in the data: nothing to store
-            }
-            file->data.insert(file->data.end(), pcm[0], pcm[0] + n);
-        }
-    });
-    if (!decodedCleanly) {
+    if (!decodeAll(&decoder, static_cast<size_t>(total), &file->data)) {
         file->data.clear();
         ov_clear(&decoder);
         Log::plain("vorbisfile: " + path + " is damaged; the decoder failed on it, so it plays as silence.");

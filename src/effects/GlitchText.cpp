@@ -7,15 +7,10 @@
 
 namespace {
 
-// A uniform value in [0, 1].
-float uniform() {
-    return (Random::next() + 1.0f) * 0.5f;
-}
-
 // Each component in [-8, 8], x drawn first.
 TwoFloats offsetDraw() {
-    float x = uniform() * 16.0f - 8.0f;
-    float y = uniform() * 16.0f - 8.0f;
+    float x = Random::uniform() * 16.0f - 8.0f;
+    float y = Random::uniform() * 16.0f - 8.0f;
     return TwoFloats(x, y);
 }
 
@@ -39,14 +34,14 @@ void GlitchText::draw(Drawer* d, unsigned int image) {
     float opacity = fadingIn ? fade : std::min(1.0f, life);
 
     if (--jitterCountdown < 0) {
-        if (uniform() > 0.5f)
+        if (Random::uniform() > 0.5f)
             jitter = TwoFloats();
         else
             jitter = offsetDraw();
-        jitterCountdown = static_cast<int>(uniform() * 15.0f);
+        jitterCountdown = static_cast<int>(Random::uniform() * 15.0f);
     }
     if (--splitCountdown < 0) {
-        if (uniform() > 0.5f) {
+        if (Random::uniform() > 0.5f) {
             split = false;
         } else {
             split = true;
@@ -54,7 +49,7 @@ void GlitchText::draw(Drawer* d, unsigned int image) {
             greenOffset = offsetDraw();
             blueOffset = offsetDraw();
         }
-        splitCountdown = static_cast<int>(uniform() * 30.0f);
+        splitCountdown = static_cast<int>(Random::uniform() * 30.0f);
     }
 
     // A picture the drawer gave no handle for is never drawn.

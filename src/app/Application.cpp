@@ -60,6 +60,117 @@ bool isWord(const std::string& word, const char* longForm, const char* shortForm
     return word == longForm || (shortForm && word == shortForm);
 }
 
+// The pass of an option without a value: whether it occurs at all.
+bool hasOption(const std::vector<std::string>& words, const char* longForm, const char* shortForm) {
+    for (const std::string& word : words)
+        if (isWord(word, longForm, shortForm))
+            return true;
+    return false;
+}
+
+// The pass of a window size option: the last readable value, starting from
+// value. A size below 1 cannot open a window; it counts as unreadable.
+int readSizeOption(const std::vector<std::string>& words, const char* longForm, const char* shortForm,
+                   int value) {
+    const size_t count = words.size();
+    for (size_t i = 0; i < count; ++i)
+        if (isWord(words[i], longForm, shortForm) && i + 1 < count) {
+            int read = value;
+            readInteger(words[++i], read);
+            if (read >= 1)
+                value = read;
+        }
+    return value;
+}
+
+// Starts SDL's timer, video and joysticks, takes over the quit signals and
+// names the window.
+void startSdl() {
+    // sdl12-compat's OpenGL scaling redirects the window's frame buffer,
+    // which breaks our own frame-buffer objects; classic SDL ignores this.
+    setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
+    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0)
+        throw FatalError(std::string("Could not initialise SDL: ") + SDL_GetError());
+    LOG_DEBUG("Application: SDL Initialised");
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    SDL_WM_SetCaption("Lumenfall", nullptr);
+    LOG_DEBUG("Application: Window name set");
+}
+
+// The settings of the configuration file, when no words were given.
+Application::Settings readConfigSettings(const ConfigLoader& config) {
+    LOG_DEBUG("Application: Loading config settings from file.");
+    Application::Settings settings;
+    settings.windowWidth = config.width;
+    settings.windowHeight = config.height;
+    if (config.antialiasLevel >= 1)
+        settings.antialiasLevel = config.antialiasLevel;
+    settings.fullscreen = config.fullscreen;
+    if (config.noSound)
+        settings.noSound = true;
+    if (config.noMusic)
+        settings.noMusic = true;
+    settings.audioApi = config.audioApi;
+    return settings;
+}
+
+// Stops the start with a message naming the places looked in when there is
+// no data folder.
+void checkDataFolder() {
+    if (!FilePath::getDataFilesDir().isDirectory()) {
+        std::string message = "Could not find the game's data folder; looked in:";
+        for (const FilePath& candidate : FilePath::getDataFilesCandidates())
+            message += " " + candidate.path;
+        SDL_Quit();
+        throw FatalError(message);
+    }
+}
+
+// The drawer on the 1280 x 720 canvas, its window opened.
+OpenGLDrawer* createDrawer(const Application::Settings& settings) {
+    OpenGLDrawer* drawer = new OpenGLDrawer(1280, 720);
+    LOG_DEBUG("Application: OpenGLDrawer created.");
+    if (!drawer->initialise(static_cast<unsigned short>(settings.windowWidth),
+                            static_cast<unsigned short>(settings.windowHeight), settings.fullscreen,
+                            settings.antialiasLevel)) {
+        std::string error = SDL_GetError();
+        delete drawer;
+        SDL_Quit();
+        throw FatalError("Could not set video mode: " + error);
+    }
+    LOG_DEBUG("Application: OpenGLDrawer initialised.");
+    return drawer;
+}
+
+// Every joystick, opened in device order.
+std::vector<SDL_Joystick*> openJoysticks() {
+    std::vector<SDL_Joystick*> joysticks;
+    SDL_JoystickEventState(SDL_ENABLE);
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+        joysticks.push_back(SDL_JoystickOpen(i));
+    return joysticks;
+}
+
+// The controls of an axis with a pair of directions: negative for values
+// below 0, positive above; a centred axis reports both, negative first.
+int pairedControls(float value, int negative, int positive, int controls[2]) {
+    if (value < 0.0f) {
+        controls[0] = negative;
+        return 1;
+    }
+    if (value > 0.0f) {
+        controls[0] = positive;
+        return 1;
+    }
+    controls[0] = negative;
+    controls[1] = positive;
+    return 2;
+}
+
 } // namespace
 
 void Application::printUsage() {
@@ -86,50 +197,31 @@ Application::Settings Application::parseCommandLine(const std::vector<std::strin
     Settings settings;
     const size_t count = words.size();
 
-    for (size_t i = 0; i < count; ++i)
-        if (words[i] == "--help") {
-            printUsage();
-            throw FatalError("\n", 0);
-        }
+    if (hasOption(words, "--help", nullptr)) {
+        printUsage();
+        throw FatalError("\n", 0);
+    }
 
     // Each option has its own pass over all the words; an option that takes
     // a value consumes the next word, and the last occurrence wins.
-    for (size_t i = 0; i < count; ++i)
-        if (isWord(words[i], "--width", "-w") && i + 1 < count) {
-            int value = settings.windowWidth;
-            readInteger(words[++i], value);
-            // A size below 1 cannot open a window; it counts as unreadable.
-            if (value >= 1)
-                settings.windowWidth = value;
-        }
+    settings.windowWidth = readSizeOption(words, "--width", "-w", settings.windowWidth);
     if (settings.windowWidth == 0) {
         settings.windowWidth = ScreenResolution::getScreenWidth();
         Log::plain("Using default width = " + std::to_string(settings.windowWidth));
     }
 
-    for (size_t i = 0; i < count; ++i)
-        if (isWord(words[i], "--height", "-h") && i + 1 < count) {
-            int value = settings.windowHeight;
-            readInteger(words[++i], value);
-            if (value >= 1)
-                settings.windowHeight = value;
-        }
+    settings.windowHeight = readSizeOption(words, "--height", "-h", settings.windowHeight);
     if (settings.windowHeight == 0) {
         settings.windowHeight = ScreenResolution::getScreenHeight();
         Log::plain("Using default height = " + std::to_string(settings.windowHeight));
     }
 
-    for (size_t i = 0; i < count; ++i)
-        if (isWord(words[i], "--windowed", "-win"))
-            settings.fullscreen = false;
-
-    for (size_t i = 0; i < count; ++i)
-        if (isWord(words[i], "--nosound", "-ns"))
-            settings.noSound = true;
-
-    for (size_t i = 0; i < count; ++i)
-        if (isWord(words[i], "--nomusic", "-nm"))
-            settings.noMusic = true;
+    if (hasOption(words, "--windowed", "-win"))
+        settings.fullscreen = false;
+    if (hasOption(words, "--nosound", "-ns"))
+        settings.noSound = true;
+    if (hasOption(words, "--nomusic", "-nm"))
+        settings.noMusic = true;
 
     for (size_t i = 0; i < count; ++i)
         if (isWord(words[i], "--audio-api", "-aa") && i + 1 < count)
@@ -157,80 +249,30 @@ Application::Application(const std::vector<std::string>& words)
     ConfigLoader config;
     LOG_DEBUG("Application::Application()");
     initKeyManager();
-
-    // sdl12-compat's OpenGL scaling redirects the window's frame buffer,
-    // which breaks our own frame-buffer objects; classic SDL ignores this.
-    setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
-    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0)
-        throw FatalError(std::string("Could not initialise SDL: ") + SDL_GetError());
-    LOG_DEBUG("Application: SDL Initialised");
-    struct sigaction action = {};
-    action.sa_handler = onQuitSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    SDL_WM_SetCaption("Lumenfall", nullptr);
-    LOG_DEBUG("Application: Window name set");
-
-    int antialiasLevel = 0;
-    bool fullscreen = true;
-    std::string audioApi;
+    startSdl();
+    Settings settings;
     try {
-        if (!words.empty()) {
-            Settings settings = parseCommandLine(words);
-            windowWidth = settings.windowWidth;
-            windowHeight = settings.windowHeight;
-            antialiasLevel = settings.antialiasLevel;
-            fullscreen = settings.fullscreen;
-            noSound = settings.noSound;
-            noMusic = settings.noMusic;
-            audioApi = settings.audioApi;
-        } else {
-            LOG_DEBUG("Application: Loading config settings from file.");
-            windowWidth = config.width;
-            windowHeight = config.height;
-            if (config.antialiasLevel >= 1)
-                antialiasLevel = config.antialiasLevel;
-            fullscreen = config.fullscreen;
-            if (config.noSound)
-                noSound = true;
-            if (config.noMusic)
-                noMusic = true;
-            audioApi = config.audioApi;
-        }
+        settings = words.empty() ? readConfigSettings(config) : parseCommandLine(words);
     } catch (...) {
         SDL_Quit();
         throw;
     }
+    windowWidth = settings.windowWidth;
+    windowHeight = settings.windowHeight;
+    noSound = settings.noSound;
+    noMusic = settings.noMusic;
     LOG_DEBUG("Application: Config settings loaded.");
-
-    if (!FilePath::getDataFilesDir().isDirectory()) {
-        std::string message = "Could not find the game's data folder; looked in:";
-        for (const FilePath& candidate : FilePath::getDataFilesCandidates())
-            message += " " + candidate.path;
-        SDL_Quit();
-        throw FatalError(message);
-    }
-
-    drawer = new OpenGLDrawer(1280, 720);
-    LOG_DEBUG("Application: OpenGLDrawer created.");
-    if (!drawer->initialise(static_cast<unsigned short>(windowWidth),
-                            static_cast<unsigned short>(windowHeight), fullscreen, antialiasLevel)) {
-        std::string error = SDL_GetError();
-        delete drawer;
-        drawer = nullptr;
-        SDL_Quit();
-        throw FatalError("Could not set video mode: " + error);
-    }
-    LOG_DEBUG("Application: OpenGLDrawer initialised.");
-
+    checkDataFolder();
+    drawer = createDrawer(settings);
     currentState.store(new NoteScreen(this), std::memory_order_release);
     LOG_DEBUG("Application: NoteScreen created.");
+    joysticks = openJoysticks();
+    startAudio(settings.audioApi);
+    SDL_ShowCursor(SDL_DISABLE);
+    LOG_DEBUG("Application::Application() end");
+}
 
-    SDL_JoystickEventState(SDL_ENABLE);
-    for (int i = 0; i < SDL_NumJoysticks(); ++i)
-        joysticks.push_back(SDL_JoystickOpen(i));
-
+void Application::startAudio(const std::string& audioApi) {
     audioDevice.setCallback(this);
     audioDevice.setNumChannels(0, 2);
     audioDevice.setSamplerate(44100.0);
@@ -245,9 +287,6 @@ Application::Application(const std::vector<std::string>& words)
         else
             Log::plain("Application: No audio output could be started; the game runs silent.");
     }
-
-    SDL_ShowCursor(SDL_DISABLE);
-    LOG_DEBUG("Application::Application() end");
 }
 
 Application::~Application() {
@@ -337,32 +376,12 @@ int Application::axisControls(int axis, float value, int controls[2]) {
     // both of its controls, which a state can take as the release of both.
     switch (axis) {
     case 0:
-        if (value < 0.0f) {
-            controls[0] = 3;
-            return 1;
-        }
-        if (value > 0.0f) {
-            controls[0] = 1;
-            return 1;
-        }
-        controls[0] = 3;
-        controls[1] = 1;
-        return 2;
+        return pairedControls(value, 3, 1, controls);
     case 1:
         controls[0] = value < 0.0f ? 0 : 2;
         return 1;
     case 2:
-        if (value < 0.0f) {
-            controls[0] = 5;
-            return 1;
-        }
-        if (value > 0.0f) {
-            controls[0] = 4;
-            return 1;
-        }
-        controls[0] = 5;
-        controls[1] = 4;
-        return 2;
+        return pairedControls(value, 5, 4, controls);
     case 3:
         controls[0] = value < 0.0f ? 9 : 7;
         return 1;

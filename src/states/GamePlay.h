@@ -59,6 +59,14 @@ private:
     void updateLevels();
     // Log lines for each completed word and every 100th frame.
     void logProgress();
+    // Each region of the grid takes the level of its word.
+    void hideGrid();
+    // The portrait's pulse one frame on; returns the sine of its phase.
+    float advanceSun();
+    // The strings' level and the ghosts' opacity from the level sum and the pulse.
+    void updateStringsAndGhosts(float s);
+    // Background, portrait, scan lines, ghosts, grid and text, back to front.
+    void drawScene(Drawer* drawer, float sunScale);
 
     GlitchText titleText;
     GlitchText ritualsText;

@@ -48,23 +48,36 @@ namespace {
 // How long quitting waits for PortAudio to stop and close a stream.
 const std::chrono::seconds StopTimeout(3);
 
+// The host APIs setAPI knows by name; any other name, and any other type,
+// stands for CoreAudio.
+struct HostApiName {
+    PaHostApiTypeId type;
+    const char* name;
+};
+const HostApiName HostApiNames[] = {{paDirectSound, "DirectSound"},
+                                    {paASIO, "ASIO"},
+                                    {paMME, "MME"},
+                                    {paALSA, "ALSA"},
+                                    {paJACK, "JACK"},
+                                    {paOSS, "OSS"}};
+
+// Float samples on a default device, latency left to the host API.
+PaStreamParameters streamParameters(PaDeviceIndex device, int channels) {
+    PaStreamParameters parameters;
+    parameters.device = device;
+    parameters.channelCount = channels;
+    parameters.sampleFormat = paFloat32;
+    parameters.suggestedLatency = 0.0;
+    parameters.hostApiSpecificStreamInfo = nullptr;
+    return parameters;
+}
+
 const char* typeName(PaHostApiTypeId type) {
-    switch (type) {
-    case paDirectSound:
-        return "DirectSound";
-    case paASIO:
-        return "ASIO";
-    case paMME:
-        return "MME";
-    case paALSA:
-        return "ALSA";
-    case paJACK:
-        return "JACK";
-    case paOSS:
-        return "OSS";
-    default:
-        return "CoreAudio";
+    for (const HostApiName& entry : HostApiNames) {
+        if (entry.type == type)
+            return entry.name;
     }
+    return "CoreAudio";
 }
 
 } // namespace
@@ -91,20 +104,10 @@ void PortAudioDevice::setSamplerate(double rate) {
 }
 
 void PortAudioDevice::setAPI(const std::string& name) {
-    if (name == "DirectSound") {
-        hostApi = paDirectSound;
-    } else if (name == "ASIO") {
-        hostApi = paASIO;
-    } else if (name == "MME") {
-        hostApi = paMME;
-    } else if (name == "ALSA") {
-        hostApi = paALSA;
-    } else if (name == "JACK") {
-        hostApi = paJACK;
-    } else if (name == "OSS") {
-        hostApi = paOSS;
-    } else {
-        hostApi = paCoreAudio;
+    hostApi = paCoreAudio;
+    for (const HostApiName& entry : HostApiNames) {
+        if (name == entry.name)
+            hostApi = entry.type;
     }
 }
 
@@ -157,18 +160,8 @@ bool PortAudioDevice::start() {
     }
     const PaHostApiInfo* info = Pa_GetHostApiInfo(index);
 
-    PaStreamParameters input;
-    input.device = info->defaultInputDevice;
-    input.channelCount = inputChannels;
-    input.sampleFormat = paFloat32;
-    input.suggestedLatency = 0.0;
-    input.hostApiSpecificStreamInfo = nullptr;
-    PaStreamParameters output;
-    output.device = info->defaultOutputDevice;
-    output.channelCount = outputChannels;
-    output.sampleFormat = paFloat32;
-    output.suggestedLatency = 0.0;
-    output.hostApiSpecificStreamInfo = nullptr;
+    PaStreamParameters input = streamParameters(info->defaultInputDevice, inputChannels);
+    PaStreamParameters output = streamParameters(info->defaultOutputDevice, outputChannels);
 
     if (Pa_IsFormatSupported(nullptr, &output, sampleRate) == paInvalidSampleRate) {
         Log::plain("44100Hz samplerate not supported, using 48000Hz.");
@@ -201,7 +194,6 @@ bool PortAudioDevice::start() {
         Pa_Terminate();
         return false;
     }
-    usedApiName = info->name;
     running = true;
     return true;
 }

@@ -13,7 +13,6 @@ public:
     void keyDown(const std::string& action, const SDL_keysym& key) override;
     std::string getName() const override { return "NoteScreen"; }
 
-    int getFramesLeft() const { return framesLeft; }
     int getNoiseIndex() const { return noiseIndex; }
     // Forgets the loaded resources so a test can start a fresh run.
     static void resetResources();

@@ -1,5 +1,7 @@
 #include "FilePath.h"
 
+#include "BuildConfig.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -168,11 +170,22 @@ FilePath FilePath::getCurrentExecutableDir() {
 
 std::vector<FilePath> FilePath::getDataFilesCandidates() {
     std::vector<FilePath> candidates;
+    auto add = [&candidates](const FilePath& folder) {
+        for (const FilePath& candidate : candidates)
+            if (candidate.path == folder.path)
+                return;
+        candidates.push_back(folder);
+    };
     FilePath executableDir = getCurrentExecutableDir();
-    if (executableDir.path.empty())
-        return candidates;
-    candidates.push_back(executableDir.getChild("data"));
-    candidates.push_back(executableDir.getChild("../share/lumenfall"));
+    if (!executableDir.path.empty()) {
+        add(executableDir.getChild("data"));
+        add(executableDir.getChild("../share/lumenfall"));
+        // The install data folder where it lies from this executable first, so
+        // that a moved or unpacked install reads its own data...
+        add(executableDir.getChild(LUMENFALL_INSTALL_DATADIR_FROM_BINDIR));
+    }
+    // ...then where the build put it (/usr/share/games/lumenfall in the package).
+    add(FilePath(LUMENFALL_INSTALL_DATADIR));
     return candidates;
 }
 

@@ -38,7 +38,9 @@ public:
     bool copyTo(const std::string& target) const;
 
     // The game's data: "data" beside the executable (build tree), else
-    // "../share/lumenfall" from the executable's folder (installed layout).
+    // "../share/lumenfall" from the executable's folder (installed layout),
+    // else the install data folder the build names (BuildConfig.h), first
+    // relative to the executable's folder, then as the absolute path.
     static FilePath getDataFilesDir();
     // The folders getDataFilesDir looks in, in order.
     static std::vector<FilePath> getDataFilesCandidates();

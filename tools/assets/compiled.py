@@ -176,7 +176,7 @@ def icon():
     c.save_png(img, os.path.join(out, "lumenfall.png"))
     # Sized copies for the hicolor icon theme (256 is the full picture again).
     c.save_png(img, os.path.join(out, "lumenfall-256.png"))
-    for s in (48, 128):
+    for s in (16, 32, 48, 128):
         c.save_png(img.resize((s, s), Image.LANCZOS), os.path.join(out, "lumenfall-%d.png" % s))
 
 

@@ -759,30 +759,28 @@ void OpenGLDrawer::translate(float x, float y) {
 }
 
 void OpenGLDrawer::setBlendMode(BlendMode mode) {
-    // Without glBlendEquation the equation stays OpenGL's initial one, adding,
-    // and the subtractive mode draws with its factors only.
     switch (mode) {
     case Normal:
-        flush();
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        if (blendEquationIsSupported)
-            glBlendEquation(GL_FUNC_ADD);
+        applyBlend(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_FUNC_ADD);
         break;
     case Additive:
-        flush();
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        if (blendEquationIsSupported)
-            glBlendEquation(GL_FUNC_ADD);
+        applyBlend(GL_SRC_ALPHA, GL_ONE, GL_FUNC_ADD);
         break;
     case Subtractive:
-        flush();
-        glBlendFunc(GL_DST_COLOR, GL_SRC_ALPHA);
-        if (blendEquationIsSupported)
-            glBlendEquation(GL_FUNC_SUBTRACT);
+        applyBlend(GL_DST_COLOR, GL_SRC_ALPHA, GL_FUNC_SUBTRACT);
         break;
     default:
         break;
     }
+}
+
+// Without glBlendEquation the equation stays OpenGL's initial one, adding,
+// and the subtractive mode draws with its factors only.
+void OpenGLDrawer::applyBlend(unsigned int source, unsigned int target, unsigned int equation) {
+    flush();
+    glBlendFunc(source, target);
+    if (blendEquationIsSupported)
+        glBlendEquation(equation);
 }
 
 // --- Frame cycle, shaders and the frame buffer ------------------------------------

@@ -186,8 +186,10 @@ private:
     // Opens the requested mode, else each more modest one in turn; false
     // when none opened.
     bool openWithFallbacks(unsigned short width, unsigned short height, bool fullscreen, int antialias);
-    // Logs the largest texture the driver takes.
+    // Keeps and logs the largest texture side the driver takes.
     void readTextureLimits();
+    // Blend factors (GLenum values) and, where the driver has it, equation.
+    void applyBlend(unsigned int source, unsigned int target, unsigned int equation);
     void prepareDrawing(unsigned short width, unsigned short height);
     void applyCanvasFit(unsigned short width, unsigned short height);
     void initFonts();

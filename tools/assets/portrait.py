@@ -1,12 +1,14 @@
 """The finale's portrait: an invented young person photographed against a low sun.
 
 The head, hair, neck and shoulders are a signed distance field, ray-marched in numpy
-with an orthographic camera. The light is the photographer's: the sun behind the
-figure draws a bright rim on the hair, the shoulders and the edge of the face, the
-face itself lies in open shade lit softly from the front, and the picture gets what a
-lens and film add (flare, halation, chromatic fringes, blur away from the focus,
-grain). Loose hairs are drawn as thin curves that catch the light. It is nobody:
-every proportion is made up here."""
+with an orthographic camera. The light is the photographer's: the exposure is set for
+the sky, so the face lies in deep, flat shade where only the line of the nose, a
+catch-light and the curve of the cheek survive; the sun stands just past the neck,
+draws a broken rim round the hair and shoulders and floods the lens with glare,
+spikes and a veil over the figure. The outline is ragged (clumped hair, loose hairs
+burning near the sun, fuzz on the knit), and the finish is a long lens wide open
+(only the eyes sharp), halation, colour fringes growing towards the corners and grain
+that is heaviest in the shade. It is nobody: every proportion is made up here."""
 
 import os
 
@@ -26,6 +28,12 @@ FILL /= np.linalg.norm(FILL)
 SUN_COLOUR = np.array([1.0, 0.74, 0.42], np.float32)
 SKY_COLOUR = np.array([1.0, 0.82, 0.68], np.float32)
 EXPOSURE = 0.9
+# The camera is exposed for the sky: what faces it lies in deep shade.
+SHADE = 0.24
+# Where the sun stands behind the sitter, just past the right side of the neck, and
+# the radius of its disc.
+SUN_AT = (608.0, 612.0)
+SUN_RADIUS = 26.0
 HAIR_COLOUR = np.array([0.30, 0.19, 0.11], np.float32)
 # Where the head sits and how it is turned: to the sun's side, a little down, tilted.
 HEAD_AT = np.array([500.0, 378.0, 0.0], np.float32)
@@ -391,7 +399,7 @@ def loose_hairs(r, hair_mask, rim, alpha, skin):
     rows = np.arange(SIZE)[:, None]
     band = (edge > 0.3) & (edge < 0.6) & (hair_mask > 0.3) & (rows < HEAD_AT[1] + 200)
     by, bx = np.nonzero(band)
-    for count, loose in ((12000, False), (260, True)):
+    for count, loose in ((12000, False), (700, True)):
         if loose:
             pick = r.integers(0, by.size, count)
             sy, sx = by[pick].astype(np.float64), bx[pick].astype(np.float64)
@@ -428,7 +436,10 @@ def loose_hairs(r, hair_mask, rim, alpha, skin):
             if len(pts) < 3:
                 continue
             if loose:
-                dl.line(pts, fill=int(110 + 145 * shade_of[i]), width=1 if shade_of[i] < 0.8 else 2)
+                # Near the sun a loose hair burns; away from it it only glints.
+                near = np.exp(-np.hypot(sx[i] - SUN_AT[0], sy[i] - SUN_AT[1]) / 260.0)
+                dl.line(pts, fill=int((60 + 195 * shade_of[i]) * (0.45 + 0.55 * near)),
+                        width=1 if shade_of[i] < 0.85 else 2)
             elif bright > 0.7 and shade_of[i] < 0.5:
                 dl.line(pts, fill=int(np.clip(255 * bright, 0, 255)), width=1)
             elif shade_of[i] < 0.5:
@@ -460,7 +471,13 @@ def build():
     n = SIZE
     hitf = hit.astype(np.float32)
     # Coverage from the distance each ray passed the figure at, sharp at full size.
-    dist = upsample(np.where(hit, -1.0, closest), n)
+    inside = ndimage.distance_transform_edt(hit).astype(np.float32) * (SIZE / GEO)
+    dist = upsample(np.where(hit, -np.maximum(inside - 1.0, 1.0), closest), n)
+    # The outline is never a clean curve: clumps in the hair, fuzz and give on the knit.
+    coarse = c.blur(r.standard_normal((n, n)).astype(np.float32), 9.0) * 30.0
+    fine = c.blur(r.standard_normal((n, n)).astype(np.float32), 1.2) * 2.5
+    rows = np.arange(n, dtype=np.float32)[:, None]
+    dist = dist + (2.5 + 3.5 * smoothstep(640.0, 520.0, rows)) * coarse + 1.2 * fine
     alpha = np.clip(0.5 - dist * 1.2, 0.0, 1.0)
     up = {}
     for name, v in maps.items():
@@ -471,23 +488,30 @@ def build():
         up[name] = np.clip(upsample(v, n), 0, None)
     yy, xx = np.mgrid[0:n, 0:n].astype(np.float32)
     # The rim is strongest nearest the sun, low and just right of the head.
-    near_sun = 0.55 + 0.45 * np.exp(-(((xx - 560) / 380) ** 2 + ((yy - 520) / 300) ** 2))
+    sun_r = np.hypot(xx - SUN_AT[0], yy - SUN_AT[1])
+    near_sun = 0.45 + 0.75 * np.exp(-(sun_r / 330.0) ** 2)
     # Light reaches round the figure from behind: a rim that narrows away from the
     # outline, wide in the hair, narrow on skin, and also where the surface turns away.
     inner = ndimage.distance_transform_edt(alpha > 0.5).astype(np.float32)
-    wide = up["hair"] * 11.0 + up["skin"] * 5.0 + up["body"] * 7.0 + 1.0
+    wide = up["hair"] * 15.0 + up["skin"] * 5.0 + up["body"] * 7.0 + 1.0
     fuzz = c.blur(r.standard_normal((n, n)).astype(np.float32), 2.0) * 4.0
     breakup = 1.0 - up["hair"] * 0.55 * np.exp(-(1.5 * c.blur(hair_noise(r, n), 0.7)) ** 2) \
         - up["body"] * 0.5 * np.clip(fuzz, 0, 1)
-    outline = np.exp(-inner / wide) * breakup
+    # The rim comes and goes along the outline, as light finds gaps or does not.
+    patches = np.clip(0.6 + 0.5 * c.blur(r.standard_normal((n, n)).astype(np.float32), 22.0) * 55.0, 0.12, 1.5)
+    outline = np.exp(-inner / wide) * breakup * patches
     rim = np.maximum(outline, 0.6 * up["rim"] * np.exp(-inner / 30.0))
     rim = np.maximum(rim, 0.8 * up["contour"]) * near_sun
     # Light under the skin softens the shade.
     skin = up["skin"]
     soft = up["soft"] * (1 - skin) + c.blur(up["soft"], 2.5) * skin
+    # Deep shade is flat: the modelling nearly goes, the features stay as a suggestion.
+    soft = (0.4 * soft + 0.6 * c.blur(soft, 14.0)) * SHADE
+    up["albedo"] = up["albedo"] * (1 - 0.6 * skin[..., None]) + \
+        np.stack([c.blur(up["albedo"][..., k], 3.0) for k in range(3)], axis=-1) * 0.6 * skin[..., None]
     pores = c.blur(r.standard_normal((n, n)).astype(np.float32), 0.9) * 0.06 * skin
     col = up["albedo"] * (soft * (1 + pores))[..., None] * SKY_COLOUR * EXPOSURE
-    col += (up["sheen"] * 0.1)[..., None] * SKY_COLOUR
+    col += (up["sheen"] * 0.03)[..., None] * SKY_COLOUR
     hair = up["hair"] * alpha
     lit, dark, light = loose_hairs(r, hair, rim, alpha, skin * alpha)
     col *= (1 - 0.5 * dark * hair)[..., None]
@@ -498,50 +522,73 @@ def build():
     col = col * (1 - fringe) + HAIR_COLOUR * soft[..., None] * EXPOSURE * fringe
     col += (rim * (3.4 * up["hair"] + 2.4 * skin + 2.8 * up["body"]))[..., None] * SUN_COLOUR
     # Light passing through the skin reddens it behind the rim, and the ears most.
-    scatter = c.blur(rim * skin, 5.0) * skin + up["ear"] * skin * 0.6
+    scatter = c.blur(rim * skin, 5.0) * skin + up["ear"] * skin * 0.15
     col += scatter[..., None] * np.array([0.85, 0.22, 0.06], np.float32)
-    col += (up["glint"] * 0.9)[..., None]
+    col += (up["glint"] * 0.6)[..., None]
     col = col * (1 - lit[..., None]) + np.array([1.0, 0.66, 0.3], np.float32) * 1.25 * lit[..., None]
     alpha = np.maximum(alpha, lit * 0.8)
 
-    # The lens: the rim blooms into the figure and a little past its edge, and the
-    # low sun lays a warm veil over the middle of the picture.
-    bright = np.clip(col.mean(axis=2) - 0.6, 0, None) * alpha
-    bloom = c.blur(bright, 2.0) * 0.8 + c.blur(bright, 9.0) * 1.2 + c.blur(bright, 30.0) * 1.0
+    # The sun: a disc behind the sitter, seen only where the outline leaves it open.
+    # What shows of it floods the lens; the glare lies over the figure as a veil that
+    # lifts its shade and eats into the outline next to it, and past the outline it is
+    # light in the sky (kept in alpha, so the cut-out carries it over any ground).
+    disc = smoothstep(SUN_RADIUS + 1.5, SUN_RADIUS - 1.5, sun_r)
+    seen = float((disc * (1 - alpha)).sum() / disc.sum())
+    theta = np.arctan2(yy - SUN_AT[1], xx - SUN_AT[0]) + 0.2
+    # Six spikes from the aperture blades, each its own length.
+    reach = 120.0 + 70.0 * np.cos(3.0 * theta + 1.3) ** 2 + 50.0 * np.sin(theta * 5.0 + 0.4) ** 2
+    rays = np.abs(np.cos(3.0 * theta)) ** 40 * np.exp(-sun_r / reach) * smoothstep(10, 40, sun_r)
+    glare = seen * (4.0 * np.exp(-(sun_r / 30.0) ** 2) + 1.6 * np.exp(-sun_r / 75.0)
+                    + 1.0 / (1.0 + (sun_r / 240.0) ** 2) + 0.6 * rays)
+    # Light bleeds round the edge closest to the sun and swallows it.
+    wrap = c.blur(alpha, 6.0)
+    col += (glare * (1.2 - 0.6 * wrap))[..., None] * SUN_COLOUR
+    # Halation: the brightest parts spread a red glow in the film's lower layers.
+    bright = np.clip(col.mean(axis=2) - 0.55, 0, None) * alpha
+    bloom = c.blur(bright, 2.0) * 0.6 + c.blur(bright, 9.0) * 0.9 + c.blur(bright, 30.0) * 0.8
     col += bloom[..., None] * SUN_COLOUR
-    veil = 0.16 * np.exp(-(((xx - 560) / 420) ** 2 + ((yy - 520) / 320) ** 2))
-    veil += 0.28 * np.exp(-(((xx - 545) / 170) ** 2 + ((yy - 630) / 110) ** 2)) * (1 - 0.6 * up["body"])
-    col = col * (1 - veil[..., None]) + veil[..., None] * np.array([1.0, 0.8, 0.55])
-    halo = np.clip(c.blur(bright, 4.0) * 1.5, 0, 0.3)
+    col += c.blur(bright, 14.0)[..., None] * np.array([0.55, 0.12, 0.03], np.float32)
+    # Veiling glare: low contrast over the whole frame, warmest round the sun.
+    veil = 0.03 + 0.22 * np.exp(-(sun_r / 260.0) ** 2)
+    col = col * (1 - veil[..., None]) + veil[..., None] * np.array([0.95, 0.62, 0.36])
+    # Past the outline: the glow of the sun and of the rim, as light with its own alpha.
+    halo = np.clip(c.blur(bright, 4.0) * 1.4, 0, 0.3) + np.clip(glare * (1 - disc) * 0.75, 0, 0.85) \
+        * smoothstep(400.0, 240.0, sun_r)
+    halo = np.maximum(halo, disc)
     w = np.clip(halo - alpha, 0, 1)
-    col = (col * alpha[..., None] + SUN_COLOUR * 1.2 * w[..., None]) / np.maximum(alpha + w, 1e-6)[..., None]
+    sunlit = SUN_COLOUR * 1.2 + np.clip(glare - 0.5, 0, None)[..., None]
+    col = (col * alpha[..., None] + sunlit * w[..., None]) / np.maximum(alpha + w, 1e-6)[..., None]
     alpha = np.clip(alpha + w, 0, 1)
 
     # Tone: a soft shoulder to the highlights, as film.
     col = (1.0 - np.exp(-np.maximum(col, 0) * 1.4)) / (1.0 - np.exp(-1.4 * 1.2))
     col = np.clip(col, 0, 1)
 
-    # Blur away from the plane of focus (the eyes), then a little everywhere.
-    focus = np.sqrt(((xx - HEAD_AT[0]) / 300) ** 2 + ((yy - HEAD_AT[1] - 40) / 270) ** 2)
-    far = smoothstep(0.9, 1.9, focus)
+    # A long lens wide open: only the eyes are sharp, the shoulders go soft fast.
+    focus = np.sqrt(((xx - HEAD_AT[0] - 60) / 240) ** 2 + ((yy - HEAD_AT[1] - 20) / 220) ** 2)
+    far = smoothstep(0.6, 1.6, focus)
     pm = np.dstack([col * alpha[..., None], alpha])
-    blurred = np.stack([c.blur(pm[..., k], 3.0) for k in range(4)], axis=-1)
-    pm = pm * (1 - far[..., None]) + blurred * far[..., None]
+    for radius, lo, hi in ((1.8, 0.0, 0.5), (3.6, 0.5, 1.0)):
+        blurred = np.stack([c.blur(pm[..., k], radius) for k in range(4)], axis=-1)
+        t = smoothstep(lo, hi, far)[..., None] if lo > 0 else np.clip(far * 2, 0, 1)[..., None]
+        pm = pm * (1 - t) + blurred * t
     pm = np.stack([c.blur(pm[..., k], 0.7) for k in range(4)], axis=-1)
-    # Chromatic fringes: red a little larger than green, blue a little smaller.
-    for ch, grow in ((0, 1.003), (2, 0.997)):
-        sx = (xx - n / 2) / grow + n / 2
-        sy = (yy - n / 2) / grow + n / 2
+    # Chromatic fringes, growing towards the corners: red a little larger, blue smaller.
+    edge_r = np.hypot(xx - n / 2, yy - n / 2) / (n / 2)
+    for ch, grow in ((0, 0.006), (2, -0.006)):
+        k = 1.0 + grow * (0.3 + edge_r)
+        sx = (xx - n / 2) / k + n / 2
+        sy = (yy - n / 2) / k + n / 2
         pm[..., ch] = ndimage.map_coordinates(pm[..., ch], [sy, sx], order=1, mode="nearest")
     alpha = np.clip(pm[..., 3], 0, 1)
     col = np.clip(pm[..., :3] / np.maximum(alpha, 1e-4)[..., None], 0, 1)
 
-    # Grain, strongest in the middle tones, a little coloured.
+    # Grain: an exposure pushed for the sky leaves the shade thin and grainy.
     luma = col @ np.array([0.299, 0.587, 0.114], np.float32)
-    amount = 0.03 * (0.4 + 2.4 * luma * (1 - luma))
+    amount = 0.018 + 0.05 * (1 - luma) ** 2
     g = 1.1 * c.blur(r.standard_normal((n, n)).astype(np.float32), 0.6) \
         + 0.9 * c.blur(r.standard_normal((n, n)).astype(np.float32), 1.4)
-    col = col + (g * amount)[..., None] * np.array([1.0, 0.95, 1.05], np.float32)
+    col = col + (g * amount)[..., None] * np.array([1.0, 0.95, 1.1], np.float32)
     col = np.clip(col, 0, 1)
     _cache["picture"] = (col, alpha)
     return col, alpha

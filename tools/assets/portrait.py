@@ -29,7 +29,7 @@ SUN_COLOUR = np.array([1.0, 0.74, 0.42], np.float32)
 SKY_COLOUR = np.array([1.0, 0.82, 0.68], np.float32)
 EXPOSURE = 0.9
 # The camera is exposed for the sky: what faces it lies in deep shade.
-SHADE = 0.24
+SHADE = 0.18
 # Where the sun stands behind the sitter, just past the right side of the neck, and
 # the radius of its disc.
 SUN_AT = (608.0, 612.0)
@@ -477,7 +477,7 @@ def build():
     coarse = c.blur(r.standard_normal((n, n)).astype(np.float32), 9.0) * 30.0
     fine = c.blur(r.standard_normal((n, n)).astype(np.float32), 1.2) * 2.5
     rows = np.arange(n, dtype=np.float32)[:, None]
-    dist = dist + (2.5 + 3.5 * smoothstep(640.0, 520.0, rows)) * coarse + 1.2 * fine
+    dist = dist + (1.2 + 4.8 * smoothstep(640.0, 520.0, rows)) * coarse + 1.2 * fine
     alpha = np.clip(0.5 - dist * 1.2, 0.0, 1.0)
     up = {}
     for name, v in maps.items():
@@ -517,8 +517,8 @@ def build():
     col *= (1 - 0.5 * dark * hair)[..., None]
     col += (light * hair * soft)[..., None] * HAIR_COLOUR * 0.45
     # At the hairline fine hairs thin out over the skin.
-    fringe = c.blur(up["hair"], 5.0) * (1 - up["hair"]) * skin
-    fringe = 0.8 * fringe[..., None]
+    fringe = c.blur(up["hair"], 11.0) * (1 - up["hair"]) * skin
+    fringe = 0.9 * np.clip(1.4 * fringe, 0, 1)[..., None]
     col = col * (1 - fringe) + HAIR_COLOUR * soft[..., None] * EXPOSURE * fringe
     col += (rim * (3.4 * up["hair"] + 2.4 * skin + 2.8 * up["body"]))[..., None] * SUN_COLOUR
     # Light passing through the skin reddens it behind the rim, and the ears most.
@@ -549,7 +549,7 @@ def build():
     col += bloom[..., None] * SUN_COLOUR
     col += c.blur(bright, 14.0)[..., None] * np.array([0.55, 0.12, 0.03], np.float32)
     # Veiling glare: low contrast over the whole frame, warmest round the sun.
-    veil = 0.03 + 0.22 * np.exp(-(sun_r / 260.0) ** 2)
+    veil = (0.03 + 0.22 * np.exp(-(sun_r / 260.0) ** 2)) * (1 - 0.45 * up["body"])
     col = col * (1 - veil[..., None]) + veil[..., None] * np.array([0.95, 0.62, 0.36])
     # Past the outline: the glow of the sun and of the rim, as light with its own alpha.
     halo = np.clip(c.blur(bright, 4.0) * 1.4, 0, 0.3) + np.clip(glare * (1 - disc) * 0.75, 0, 0.85) \

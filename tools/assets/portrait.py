@@ -517,8 +517,10 @@ def build():
     col *= (1 - 0.5 * dark * hair)[..., None]
     col += (light * hair * soft)[..., None] * HAIR_COLOUR * 0.45
     # At the hairline fine hairs thin out over the skin.
-    fringe = c.blur(up["hair"], 11.0) * (1 - up["hair"]) * skin
-    fringe = 0.9 * np.clip(1.4 * fringe, 0, 1)[..., None]
+    # Along the fall of the hair, so that the line breaks into strands.
+    strands = np.clip(0.75 + 0.5 * c.blur(hair_noise(r, n), 1.0), 0.2, 1.3)
+    fringe = c.blur(up["hair"], 13.0) * (1 - up["hair"]) * skin
+    fringe = 0.9 * np.clip(1.6 * fringe * strands, 0, 1)[..., None]
     col = col * (1 - fringe) + HAIR_COLOUR * soft[..., None] * EXPOSURE * fringe
     col += (rim * (3.4 * up["hair"] + 2.4 * skin + 2.8 * up["body"]))[..., None] * SUN_COLOUR
     # Light passing through the skin reddens it behind the rim, and the ears most.

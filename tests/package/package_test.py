@@ -9,9 +9,12 @@ import shutil
 import signal
 import struct
 import subprocess
+import sys
 import tempfile
-import time
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
+import gamerun  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BUILD = os.environ["LUMENFALL_BUILD_DIR"]
@@ -137,31 +140,17 @@ class PackageTest(unittest.TestCase):
         self.assertNotIn("\nE: ", "\n" + checked.stdout)
 
     def start(self, binary):
-        home = tempfile.mkdtemp(prefix="lumenfall-home-")
-        self.addCleanup(shutil.rmtree, home, True)
-        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
-        out = tempfile.TemporaryFile()
-        self.addCleanup(out.close)
-        game = subprocess.Popen([binary, "-w", "320", "-h", "180", "-win", "-ns"],
-                                stdout=out, stderr=subprocess.STDOUT, env=env)
-        self.addCleanup(lambda: game.poll() is None and (game.kill(), game.wait()))
-        return game, out
-
-    def output(self, out):
-        out.seek(0)
-        return out.read().decode("utf-8", "replace")
+        game = gamerun.Game(binary, "-w", "320", "-h", "180", "-win", "-ns", merge_errors=True)
+        self.addCleanup(game.cleanup)
+        return game
 
     def test_the_unpacked_game_finds_its_own_data_and_names_the_install_folder(self):
         binary = os.path.join(self.root, "usr/games/lumenfall")
-        game, out = self.start(binary)
-        deadline = time.time() + 60
-        while "Application::Application() end" not in self.output(out) and game.poll() is None:
-            self.assertLess(time.time(), deadline, self.output(out))
-            time.sleep(0.2)
-        self.assertIsNone(game.poll(), self.output(out))
-        game.send_signal(signal.SIGTERM)
-        self.assertEqual(game.wait(timeout=20), 0, self.output(out))
-        places = re.findall(r"^Debug: .*  \((.*)  line:\d+\)$", self.output(out), re.M)
+        game = self.start(binary)
+        self.assertTrue(game.wait_for_output("Application::Application() end", 60), game.report())
+        game.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(game.wait(timeout=20), 0, game.report())
+        places = re.findall(r"^Debug: .*  \((.*)  line:\d+\)$", game.output(), re.M)
         self.assertTrue(places)
         for place in places:
             self.assertRegex(place, r"^src/", "a Debug line names a build machine path")
@@ -171,12 +160,12 @@ class PackageTest(unittest.TestCase):
         data = os.path.join(self.root, "usr/share/games/lumenfall")
         os.rename(data, data + ".away")
         self.addCleanup(os.rename, data + ".away", data)
-        game, out = self.start(binary)
-        self.assertEqual(game.wait(timeout=30), 1, self.output(out))
+        game = self.start(binary)
+        self.assertEqual(game.wait(timeout=30), 1, game.report())
         games = os.path.join(self.root, "usr/games")
         self.assertIn("Could not find the game's data folder; looked in: %s/data %s/../share/lumenfall "
                       "%s/../share/games/lumenfall /usr/share/games/lumenfall" % (games, games, games),
-                      self.output(out))
+                      game.output())
 
 
 if __name__ == "__main__":

@@ -8,9 +8,9 @@ With LUMENFALL_SDL_LIBRARY_DIR set, the game is loaded against the SDL 1.2
 library in that folder (put first on LD_LIBRARY_PATH)."""
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 import numpy as np
@@ -39,22 +39,59 @@ def rms(samples):
     return float(np.sqrt(np.mean(samples.astype(np.float64) ** 2))) if samples.size else 0.0
 
 
-def band_energy(samples, rate, bands):
-    """Mean power of the mono mix in the given (low, high) Hz bands, from
-    one-second Hann-windowed spectra averaged over the samples."""
-    mono = samples.mean(axis=1)
-    n = rate
-    window = np.hanning(n)
-    freqs = np.fft.rfftfreq(n, 1.0 / rate)
-    total = np.zeros(len(freqs))
-    count = 0
-    for start in range(0, len(mono) - n + 1, n // 2):
-        total += np.abs(np.fft.rfft(mono[start:start + n] * window)) ** 2
-        count += 1
-    if count == 0:
+STRING_FUNDAMENTAL = 44100.0 / 256.0
+
+
+def line_prominence(samples, rate, harmonics=(1, 2, 4)):
+    """How far the strongest narrow line at the strings' harmonics stands
+    above the median of its neighbourhood, from two-second spectra."""
+    mono = samples.mean(axis=1).astype(np.float64)
+    n = 2 * rate
+    if len(mono) < n:
         return 0.0
-    total /= count
-    return float(sum(total[(freqs >= lo) & (freqs <= hi)].sum() for lo, hi in bands))
+    window = np.hanning(n)
+    power = np.mean([np.abs(np.fft.rfft(mono[i:i + n] * window)) ** 2 for i in range(0, len(mono) - n + 1, n // 2)],
+                    axis=0)
+    freqs = np.fft.rfftfreq(n, 1.0 / rate)
+    best = 0.0
+    for h in harmonics:
+        f = h * STRING_FUNDAMENTAL
+        line = power[np.abs(freqs - f) < 0.006 * f].max()
+        around = power[(np.abs(freqs - f) > 0.03 * f) & (np.abs(freqs - f) < 0.2 * f)]
+        best = max(best, line / max(float(np.median(around)), 1e-20))
+    return best
+
+
+def final_recordings_start(rate, seconds=3.0):
+    """The first seconds of the two final recordings as the game mixes them,
+    decoded with oggdec."""
+    mix = np.zeros(int(seconds * rate))
+    with tempfile.TemporaryDirectory() as folder:
+        for name in ("finalSpeech.ogg", "finalSpeech-forward.ogg"):
+            wav = os.path.join(folder, name + ".wav")
+            subprocess.run(["oggdec", "-Q", "-o", wav, os.path.join(SOURCE_DIR, "data", "otherSounds", name)],
+                           check=True)
+            samples, source_rate = playthrough.read_wav(wav)
+            if source_rate != rate:
+                raise AssertionError("%s is at %d Hz, the recording at %d Hz" % (name, source_rate, rate))
+            part = samples.mean(axis=1)[:len(mix)]
+            mix[:len(part)] += part
+    return mix
+
+
+def correlation(samples, reference):
+    """For each start in samples (frames x channels), the correlation of the
+    mono mix from there with reference, normalised by the energy of both."""
+    mono = samples.mean(axis=1).astype(np.float64)
+    n = len(reference)
+    if len(mono) < n:
+        return np.zeros(1)
+    size = 1 << int(np.ceil(np.log2(len(mono) + n)))
+    product = np.fft.irfft(np.fft.rfft(mono, size) * np.conj(np.fft.rfft(reference, size)), size)
+    lags = len(mono) - n + 1
+    energy = np.concatenate(([0.0], np.cumsum(mono ** 2)))
+    local = energy[n:n + lags] - energy[:lags]
+    return product[:lags] / np.sqrt(np.maximum(local, 1e-20) * np.sum(reference ** 2))
 
 
 def title_mask():
@@ -250,35 +287,31 @@ class PlayThroughTest(unittest.TestCase):
                    "the voices did not fall away: rms %.4f, %.4f after hack, %.4f after scandal"
                    % (levels[2], levels[3], levels[4]))
 
-    def test_strings_swell_past_sum_two_and_a_half_and_the_final_recordings_end_the_finale(self):
-        # The strings ring at 172 and 345 Hz: narrow peaks standing out from
-        # the neighbouring frequencies, which speech does not make. With the
-        # sum above 2.7 from the finale's start on they are in the mix, and
-        # ring on after it, excited by the final recordings.
-        bands = [(166.0, 178.0), (339.0, 351.0)]
-        neighbours = [(132.0, 162.0), (182.0, 212.0), (305.0, 335.0), (355.0, 385.0)]
-        before, rate = self.audio("scandal-complete", 0.5, 5.0)
-        after, _ = self.audio("finale-started", 0.0, self.gap("finale-started", "finale-ended") + 6.0)
-        results = []
-        for samples in (before, after):
-            energy = band_energy(samples, rate, bands)
-            peak = energy / max(band_energy(samples, rate, neighbours) * 26.0 / 124.0, 1e-12)
-            results += [energy, peak]
-        print("near 172 and 345 Hz: energy %.3g and peak %.2f before the strings, %.3g and %.2f after" % tuple(results))
-        self.check(results[2] > 3.0 * results[0] and results[3] > 1.6 and results[3] > 1.5 * results[1],
-                   "no rise of the strings near 172 and 345 Hz: energy %.3g and peak %.2f before, %.3g and %.2f "
-                   "after" % tuple(results))
-        # The voices are silent by the end of the finale: the final
-        # recordings are speech, loud between 1 and 4 kHz.
-        speech = [(1000.0, 4000.0)]
-        tail, _ = self.audio("finale-ended", -2.0, 0.0)
-        burst, _ = self.audio("finale-ended", 0.2, 3.2)
-        e_tail, e_burst = band_energy(tail, rate, speech), band_energy(burst, rate, speech)
-        print("speech band: %.3g at the end of the finale, %.3g after it; rms %.4f, %.4f"
-              % (e_tail, e_burst, rms(tail), rms(burst)))
-        self.check(e_burst > 2.5 * e_tail and rms(burst) > 0.05,
-                   "no burst of the final recordings: speech band %.3g before the end, %.3g after (rms %.4f)"
-                   % (e_tail, e_burst, rms(burst)))
+    def test_strings_ring_in_the_finale_and_the_final_recordings_start_at_its_end(self):
+        # The strings are tuned to 44100 / 256 Hz: they ring as exact, narrow
+        # lines at its harmonics, which the recordings do not make. Before the
+        # level sum reaches 2.5 they are silent.
+        quiet = max(line_prominence(self.audio("frame100", -4.0, 0.0)[0], self.run_result.rate),
+                    line_prominence(self.audio("hack-complete", 0.5, 8.0)[0], self.run_result.rate))
+        finale, rate = self.audio("finale-started", 0.0, self.gap("finale-started", "finale-ended"))
+        ringing = line_prominence(finale, rate)
+        print("harmonics of 172.3 Hz above their neighbourhood: %.3g times with the voices, %.3g in the finale"
+              % (quiet, ringing))
+        self.check(ringing > 200.0 and ringing > 20.0 * quiet,
+                   "the strings do not ring in the finale: a line at a harmonic of 172.3 Hz %.3g times above its "
+                   "neighbourhood, %.3g times before the strings" % (ringing, quiet))
+        # The final recordings are found in the mix by their own waveform: the
+        # first second of the two, as the game mixes them. (A later second
+        # would come late by any audio block the loaded machine dropped.)
+        corr = correlation(self.audio("finale-ended", -6.0, 6.0)[0], final_recordings_start(rate, 1.0))
+        best = int(np.argmax(corr))
+        at = best / rate - 6.0
+        before = float(corr[:5 * rate].max())
+        print("final recordings: correlation %.2f at %.3f s after the finale's end; at most %.2f in the 6 to 1 s "
+              "before it" % (corr[best], at, before))
+        self.check(-0.5 < at < 0.5 and corr[best] > 0.4 and before < 0.5 * corr[best],
+                   "the final recordings do not start at the finale's end: best correlation %.2f at %.3f s; %.2f "
+                   "before the end" % (corr[best], at, before))
 
     # --- quitting ----------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include "BuildConfig.h"
 #include "ConfigLoader.h"
 #include "FatalError.h"
 #include "FilePath.h"
@@ -25,6 +26,7 @@ int SDL_main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         words.push_back(argv[i]);
     try {
+        Application::answerQuestions(words);
         Application application(words);
         application.eventLoop();
     } catch (FatalError& error) {
@@ -83,12 +85,39 @@ int readSizeOption(const std::vector<std::string>& words, const char* longForm, 
     return value;
 }
 
+// Stops the start when there is no X display to open a window on. Without
+// one SDL would try its text-mode drivers, which take over the terminal.
+void checkDisplay() {
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display)
+        throw FatalError("No X display (DISPLAY is not set): start the game from a desktop session.");
+    if (!ScreenResolution::displayOpens())
+        throw FatalError(std::string("Could not open the X display \"") + display +
+                         "\": start the game from a desktop session, or set DISPLAY to a running X server.");
+}
+
+// SDL's choices the player has not made: only its X11 driver can show
+// OpenGL, and full screen goes to the primary monitor.
+void chooseSdlDrivers() {
+    const char* driver = getenv("SDL_VIDEODRIVER");
+    if (!driver || !*driver)
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+    // Classic SDL takes the Xinerama screen numbered here, and otherwise the
+    // one at the screen's top left corner, which need not be the primary.
+    if (!getenv("SDL_VIDEO_FULLSCREEN_HEAD") && !getenv("SDL_VIDEO_FULLSCREEN_DISPLAY")) {
+        int primary = ScreenResolution::primaryMonitorIndex();
+        if (primary >= 0)
+            setenv("SDL_VIDEO_FULLSCREEN_HEAD", std::to_string(primary).c_str(), 1);
+    }
+}
+
 // Starts SDL's timer, video and joysticks, takes over the quit signals and
 // names the window.
 void startSdl() {
     // sdl12-compat's OpenGL scaling redirects the window's frame buffer,
     // which breaks our own frame-buffer objects; classic SDL ignores this.
     setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
+    chooseSdlDrivers();
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0)
         throw FatalError(std::string("Could not initialise SDL: ") + SDL_GetError());
     LOG_DEBUG("Application: SDL Initialised");
@@ -140,6 +169,9 @@ OpenGLDrawer* createDrawer(const Application::Settings& settings) {
         std::string error = SDL_GetError();
         delete drawer;
         SDL_Quit();
+        if (!OpenGLDrawer::displayHasOpenGL())
+            throw FatalError("OpenGL is not available on this display: install your graphics driver's OpenGL "
+                             "library (on Debian, libgl1-mesa-dri).");
         throw FatalError("Could not set video mode: " + error);
     }
     LOG_DEBUG("Application: OpenGLDrawer initialised.");
@@ -193,6 +225,15 @@ void Application::printUsage() {
     std::cout.flush();
 }
 
+void Application::answerQuestions(const std::vector<std::string>& words) {
+    if (hasOption(words, "--help", nullptr)) {
+        printUsage();
+        throw FatalError("\n", 0);
+    }
+    if (hasOption(words, "--version", nullptr))
+        throw FatalError(std::string("lumenfall ") + LUMENFALL_VERSION, 0);
+}
+
 Application::Settings Application::parseCommandLine(const std::vector<std::string>& words) {
     Settings settings;
     const size_t count = words.size();
@@ -244,6 +285,9 @@ Application::Settings Application::parseCommandLine(const std::vector<std::strin
 Application::Application(const std::vector<std::string>& words)
     : quitRequested(false), lastTicks(0), windowWidth(0), windowHeight(0), noSound(false), noMusic(false),
       drawer(nullptr), currentState(nullptr), oldState(nullptr), stateChanging(false), audioRunning(false) {
+    // Before the configuration file, whose first-run contents need the
+    // desktop's size.
+    checkDisplay();
     // The configuration folder and file are made on every start, even when
     // the command line decides the settings.
     ConfigLoader config;
@@ -257,19 +301,65 @@ Application::Application(const std::vector<std::string>& words)
         SDL_Quit();
         throw;
     }
-    windowWidth = settings.windowWidth;
-    windowHeight = settings.windowHeight;
     noSound = settings.noSound;
     noMusic = settings.noMusic;
     LOG_DEBUG("Application: Config settings loaded.");
     checkDataFolder();
     drawer = createDrawer(settings);
+    fullscreen = settings.fullscreen;
+    rememberModeSizes(settings);
     currentState.store(new NoteScreen(this), std::memory_order_release);
     LOG_DEBUG("Application: NoteScreen created.");
     joysticks = openJoysticks();
     startAudio(settings.audioApi);
     SDL_ShowCursor(SDL_DISABLE);
     LOG_DEBUG("Application::Application() end");
+}
+
+void Application::rememberModeSizes(const Settings& settings) {
+    // The mode that opened may differ from the one asked for.
+    windowWidth = drawer->getScreenWidth();
+    windowHeight = drawer->getScreenHeight();
+    const int monitorWidth = ScreenResolution::getScreenWidth();
+    const int monitorHeight = ScreenResolution::getScreenHeight();
+    if (fullscreen) {
+        fullscreenWidth = windowWidth;
+        fullscreenHeight = windowHeight;
+        // A window as large as the monitor would hide its frame off screen.
+        if (settings.windowWidth < monitorWidth && settings.windowHeight < monitorHeight) {
+            windowedWidth = settings.windowWidth;
+            windowedHeight = settings.windowHeight;
+        } else {
+            windowedWidth = monitorWidth * 2 / 3;
+            windowedHeight = monitorHeight * 2 / 3;
+        }
+    } else {
+        windowedWidth = windowWidth;
+        windowedHeight = windowHeight;
+        fullscreenWidth = monitorWidth;
+        fullscreenHeight = monitorHeight;
+    }
+}
+
+void Application::toggleFullScreen() {
+    const bool wanted = !fullscreen;
+    const int width = wanted ? fullscreenWidth : windowedWidth;
+    const int height = wanted ? fullscreenHeight : windowedHeight;
+    if (!drawer->changeDisplayMode(static_cast<unsigned short>(width), static_cast<unsigned short>(height),
+                                   wanted)) {
+        Log::plain(std::string("Application: Could not switch ") +
+                   (wanted ? "to full screen" : "to a window") + " (" + SDL_GetError() + ").");
+        // Back to the mode that was open, so that there is a window to draw in.
+        if (!drawer->changeDisplayMode(static_cast<unsigned short>(windowWidth),
+                                       static_cast<unsigned short>(windowHeight), fullscreen))
+            throw FatalError(std::string("Could not set video mode: ") + SDL_GetError());
+        return;
+    }
+    fullscreen = wanted;
+    windowWidth = drawer->getScreenWidth();
+    windowHeight = drawer->getScreenHeight();
+    LOG_DEBUG(std::string("Application: ") + (fullscreen ? "Full screen " : "Window ") +
+              std::to_string(windowWidth) + " x " + std::to_string(windowHeight) + ".");
 }
 
 void Application::startAudio(const std::string& audioApi) {
@@ -509,6 +599,10 @@ void Application::nextState(std::string newState, std::string info) {
 }
 
 void Application::keyDown(const SDL_keysym& key) {
+    // F11 switches the display and then counts as any other key: on the note
+    // screen it leads on.
+    if (key.sym == SDLK_F11)
+        toggleFullScreen();
     if (GameState* state = getCurrentState())
         state->keyDown(keyManager.getAction(key), key);
 }

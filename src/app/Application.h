@@ -67,6 +67,10 @@ public:
     bool isAudioRunning() const { return audioRunning; }
     bool isStateChanging() const { return stateChanging.load(std::memory_order_acquire); }
 
+    // The questions answered before anything starts: "--help" prints the
+    // usage, "--version" the name and version; either throws FatalError with
+    // exit status 0. Returns when the words ask neither.
+    static void answerQuestions(const std::vector<std::string>& words);
     // Reads the command-line words, one full pass per option as documented
     // in the usage text; "--help" prints the usage and throws FatalError.
     static Settings parseCommandLine(const std::vector<std::string>& words);
@@ -81,8 +85,14 @@ public:
     // The joystick controls an axis movement reports, in order; returns how many (1 or 2).
     static int axisControls(int axis, float value, int controls[2]);
 
+    // Between full screen on the primary monitor and a window (F11).
+    void toggleFullScreen();
+    bool isFullScreen() const { return fullscreen; }
+
 private:
     void initKeyManager();
+    // The sizes F11 switches between, from the mode that opened.
+    void rememberModeSizes(const Settings& settings);
     // Sets up the audio device and, unless sound is off, starts it.
     void startAudio(const std::string& audioApi);
     void loadGlyphs();
@@ -97,6 +107,11 @@ private:
     Uint32 lastTicks;
     int windowWidth;
     int windowHeight;
+    bool fullscreen = true;
+    int fullscreenWidth = 0;
+    int fullscreenHeight = 0;
+    int windowedWidth = 0;
+    int windowedHeight = 0;
     bool noSound;
     bool noMusic;
     KeyManager keyManager;

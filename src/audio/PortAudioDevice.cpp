@@ -3,6 +3,7 @@
 #include "Log.h"
 #include "PortAudioCallback.h"
 
+#include <alsa/asoundlib.h>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -72,13 +73,10 @@ PaStreamParameters streamParameters(PaDeviceIndex device, int channels) {
     return parameters;
 }
 
-const char* typeName(PaHostApiTypeId type) {
-    for (const HostApiName& entry : HostApiNames) {
-        if (entry.type == type)
-            return entry.name;
-    }
-    return "CoreAudio";
-}
+// ALSA writes its complaints (no sound card, a missing plug-in) straight to
+// standard error while PortAudio probes its devices; the game says in its
+// own words what became of the sound.
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 } // namespace
 
@@ -104,6 +102,7 @@ void PortAudioDevice::setSamplerate(double rate) {
 }
 
 void PortAudioDevice::setAPI(const std::string& name) {
+    hostApiName = name.empty() ? "CoreAudio" : name;
     hostApi = paCoreAudio;
     for (const HostApiName& entry : HostApiNames) {
         if (name == entry.name)
@@ -138,8 +137,8 @@ PaHostApiIndex PortAudioDevice::findHostApi() const {
         }
     }
     if (fallback >= 0) {
-        Log::plain(std::string("PortAudioDevice: host API ") + typeName(hostApi) +
-                   " is not available, using " + Pa_GetHostApiInfo(fallback)->name + ".");
+        Log::plain("PortAudioDevice: host API " + hostApiName + " is not available, using " +
+                   Pa_GetHostApiInfo(fallback)->name + ".");
     }
     return fallback;
 }
@@ -148,6 +147,7 @@ bool PortAudioDevice::start() {
     if (running) {
         return false;
     }
+    snd_lib_error_set_handler(ignoreAlsaError);
     if (Pa_Initialize() != paNoError) {
         Log::plain("PortAudioDevice Error: Could not initialise.");
         return false;

@@ -56,12 +56,13 @@ private:
     // Stops, closes and releases the stream, giving up after a bound.
     static bool stopWithTimeout(PaStream* stream, Gate* gate);
 
-    PaStream* stream;            // main thread; valid while running
-    Gate* gate;                  // main thread; the running stream's, handed over by stop
-    PortAudioCallback* callback; // not owned; called on the audio thread
-    int inputChannels;           // 0 opens no input
-    int outputChannels;          // 0 opens no output
-    double sampleRate;           // frames per second
-    bool running;                // main thread
-    PaHostApiTypeId hostApi;     // chosen by setAPI
+    PaStream* stream;                      // main thread; valid while running
+    Gate* gate;                            // main thread; the running stream's, handed over by stop
+    PortAudioCallback* callback;           // not owned; called on the audio thread
+    int inputChannels;                     // 0 opens no input
+    int outputChannels;                    // 0 opens no output
+    double sampleRate;                     // frames per second
+    bool running;                          // main thread
+    PaHostApiTypeId hostApi;               // chosen by setAPI
+    std::string hostApiName = "CoreAudio"; // as given to setAPI, for the fallback line
 };

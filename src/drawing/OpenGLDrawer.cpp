@@ -9,6 +9,7 @@
 
 #include <GL/glew.h>
 #include <GL/glu.h>
+#include <GL/glx.h>
 #include <SDL/SDL.h>
 
 #include <algorithm>
@@ -80,6 +81,12 @@ void setAttribute(SDL_GLattr attribute, int value, const char* failure) {
         Log::plain(failure);
 }
 
+// The text of glGetString, empty when the driver gives none.
+std::string glText(GLenum name) {
+    const GLubyte* text = glGetString(name);
+    return text ? reinterpret_cast<const char*>(text) : "";
+}
+
 bool hasShaderEntryPoints() {
     return glUniform1i && glUniform1f && glCreateShader && glShaderSource && glCompileShader &&
            glCreateProgram && glAttachShader && glLinkProgram && glGetUniformLocation && glUseProgram &&
@@ -136,6 +143,7 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
                    ".");
     setupShaderFunctions();
     readTextureLimits();
+    logRenderer();
 
     screenWidth = openedWidth;
     screenHeight = openedHeight;
@@ -184,6 +192,49 @@ bool OpenGLDrawer::openWithFallbacks(unsigned short width, unsigned short height
         opened = openVideoMode(attempt.width, attempt.height, attempt.fullscreen, attempt.antialias);
     }
     return opened;
+}
+
+bool OpenGLDrawer::changeDisplayMode(unsigned short width, unsigned short height, bool fullscreen) {
+    flush();
+    if (!openVideoMode(width, height, fullscreen, 0))
+        return false;
+    // SDL keeps the window and its OpenGL context when only the size or
+    // full screen changes, so every texture and program stays valid.
+    const SDL_Surface* surface = SDL_GetVideoSurface();
+    screenWidth = static_cast<unsigned short>(surface->w);
+    screenHeight = static_cast<unsigned short>(surface->h);
+    viewportOffsetX = 0.0f;
+    viewportOffsetY = 0.0f;
+    glViewport(0, 0, screenWidth, screenHeight);
+    applyCanvasFit(screenWidth, screenHeight);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return true;
+}
+
+bool OpenGLDrawer::isSoftwareRenderer(const std::string& renderer) {
+    for (const char* name : {"llvmpipe", "softpipe", "swrast"})
+        if (renderer.find(name) != std::string::npos)
+            return true;
+    return false;
+}
+
+bool OpenGLDrawer::displayHasOpenGL() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    int errorBase = 0;
+    int eventBase = 0;
+    bool found = glXQueryExtension(display, &errorBase, &eventBase);
+    XCloseDisplay(display);
+    return found;
+}
+
+void OpenGLDrawer::logRenderer() {
+    const std::string renderer = glText(GL_RENDERER);
+    Log::plain("OpenGL renderer: " + renderer + " (OpenGL " + glText(GL_VERSION) + ").");
+    if (isSoftwareRenderer(renderer))
+        Log::plain("OpenGL is rendered in software here: the frame rate will be low. Installing the "
+                   "graphics card's own OpenGL driver makes the game run smoothly.");
 }
 
 // Remembers the largest texture side, which no picture may pass, and logs

@@ -77,6 +77,13 @@ public:
 
     bool initialise(unsigned short width, unsigned short height, bool fullscreen, int antialias) override;
     void initialiseLight(unsigned short width, unsigned short height) override;
+    // Re-opens the window at another size, or in or out of full screen, and
+    // fits the canvas into it again; false when SDL refused the mode.
+    bool changeDisplayMode(unsigned short width, unsigned short height, bool fullscreen);
+    // Whether the X display offers OpenGL (GLX) at all.
+    static bool displayHasOpenGL();
+    // Whether a GL_RENDERER text names one of Mesa's software rasterisers.
+    static bool isSoftwareRenderer(const std::string& renderer);
     // Refuses (handle 0, buffer released, nothing logged: the caller names the
     // picture) a picture whose padded texture would be larger than the
     // driver's largest on either side, or whose padded copy cannot be
@@ -188,6 +195,8 @@ private:
     bool openWithFallbacks(unsigned short width, unsigned short height, bool fullscreen, int antialias);
     // Keeps and logs the largest texture side the driver takes.
     void readTextureLimits();
+    // Logs GL_RENDERER and GL_VERSION, and a warning for software rendering.
+    void logRenderer();
     // Blend factors (GLenum values) and, where the driver has it, equation.
     void applyBlend(unsigned int source, unsigned int target, unsigned int equation);
     void prepareDrawing(unsigned short width, unsigned short height);

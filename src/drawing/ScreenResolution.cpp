@@ -65,6 +65,37 @@ bool primaryFromOutput(Display* display, Window root, int& width, int& height) {
 
 } // namespace
 
+bool ScreenResolution::displayOpens() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    XCloseDisplay(display);
+    return true;
+}
+
+int ScreenResolution::primaryMonitorIndex() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return -1;
+    int chosen = -1;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    if (XRRQueryExtension(display, &eventBase, &errorBase) && XRRQueryVersion(display, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int count = 0;
+        XRRMonitorInfo* monitors = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
+        for (int i = 0; monitors && i < count && chosen < 0; ++i)
+            if (monitors[i].primary)
+                chosen = i;
+        if (monitors)
+            XRRFreeMonitors(monitors);
+    }
+    XCloseDisplay(display);
+    return chosen;
+}
+
 ScreenResolution::Size ScreenResolution::query() {
     Size size{1024, 768};
     Display* display = XOpenDisplay(nullptr);

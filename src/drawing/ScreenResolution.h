@@ -7,6 +7,11 @@ class ScreenResolution {
 public:
     static int getScreenWidth();
     static int getScreenHeight();
+    // Whether the X display named by DISPLAY can be opened.
+    static bool displayOpens();
+    // The primary monitor's place in RandR's list of active monitors, which
+    // is also its Xinerama screen number; -1 when RandR cannot say.
+    static int primaryMonitorIndex();
 
 private:
     struct Size {

@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "PortAudioCallback.h"
+#include "ResamplingCallback.h"
 
 #include <alsa/asoundlib.h>
 #include <atomic>
@@ -31,6 +32,9 @@ struct PortAudioDevice::Gate {
     std::atomic<int> state{Open};
     PortAudioCallback* callback = nullptr; // fixed before the stream starts
     int outputChannels = 0;
+    // Between the stream and the device's callback object when the stream
+    // runs at another rate than the mix; made before the stream starts.
+    std::unique_ptr<ResamplingCallback> resampler;
 
     // Main thread. Returns once no block is being made and none will be.
     void close() {
@@ -82,7 +86,7 @@ void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 PortAudioDevice::PortAudioDevice()
     : stream(nullptr), gate(nullptr), callback(nullptr), inputChannels(0), outputChannels(2),
-      sampleRate(44100.0), running(false), hostApi(paCoreAudio) {}
+      sampleRate(44100.0), mixRate(44100.0), running(false), hostApi(paCoreAudio) {}
 
 PortAudioDevice::~PortAudioDevice() {
     stop();
@@ -99,6 +103,7 @@ void PortAudioDevice::setNumChannels(int inputs, int outputs) {
 
 void PortAudioDevice::setSamplerate(double rate) {
     sampleRate = rate;
+    mixRate = rate;
 }
 
 void PortAudioDevice::setAPI(const std::string& name) {
@@ -163,6 +168,8 @@ bool PortAudioDevice::start() {
     PaStreamParameters input = streamParameters(info->defaultInputDevice, inputChannels);
     PaStreamParameters output = streamParameters(info->defaultOutputDevice, outputChannels);
 
+    // Every start asks for the rate of the mix first.
+    sampleRate = mixRate;
     if (Pa_IsFormatSupported(nullptr, &output, sampleRate) == paInvalidSampleRate) {
         Log::plain("44100Hz samplerate not supported, using 48000Hz.");
         sampleRate = 48000.0;
@@ -174,6 +181,16 @@ bool PortAudioDevice::start() {
     gate = new Gate;
     gate->callback = callback;
     gate->outputChannels = outputChannels;
+    if (callback && outputChannels > 0 && sampleRate != mixRate) {
+        gate->resampler.reset(new ResamplingCallback(callback, mixRate, sampleRate, outputChannels));
+        if (gate->resampler->isReady()) {
+            gate->callback = gate->resampler.get();
+            Log::plain("Audio: resampling from " + std::to_string(static_cast<long>(mixRate)) + " Hz to " +
+                       std::to_string(static_cast<long>(sampleRate)) + " Hz.");
+        } else {
+            gate->resampler.reset();
+        }
+    }
     PaError error = Pa_OpenStream(
         &stream, inputChannels >= 1 ? &input : nullptr, outputChannels >= 1 ? &output : nullptr, sampleRate,
         paFramesPerBufferUnspecified, paNoFlag, &PortAudioDevice::portAudioCallback, gate);

@@ -39,7 +39,9 @@ public:
     // Started and still running: false once the stream has stopped by itself,
     // as it does when its server goes away.
     bool isStreamAlive() const;
-    // The rate asked of the stream: 48000 after the fallback.
+    // The rate asked of the stream: 48000 after the fallback. The callback
+    // object is still called at the rate given to setSamplerate: the stream's
+    // blocks are converted from it.
     double getSamplerate() const { return sampleRate; }
     PaHostApiTypeId getHostApi() const { return hostApi; }
 
@@ -61,7 +63,8 @@ private:
     PortAudioCallback* callback;           // not owned; called on the audio thread
     int inputChannels;                     // 0 opens no input
     int outputChannels;                    // 0 opens no output
-    double sampleRate;                     // frames per second
+    double sampleRate;                     // frames per second of the stream
+    double mixRate;                        // frames per second of the callback object, as set
     bool running;                          // main thread
     PaHostApiTypeId hostApi;               // chosen by setAPI
     std::string hostApiName = "CoreAudio"; // as given to setAPI, for the fallback line

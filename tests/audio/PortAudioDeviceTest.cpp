@@ -1,16 +1,22 @@
 #include "PortAudioDevice.h"
 #include "JackRecorder.h"
 #include "JackServer.h"
+#include "LumenfallStrings.h"
 #include "OggFiles.h"
 #include "PortAudioCallback.h"
 #include "Sounds.h"
+#include "StreamingSound.h"
 
 #include <gtest/gtest.h>
 
 #include <SDL_timer.h>
 #include <atomic>
+#include <cmath>
+#include <complex>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -55,8 +61,72 @@ public:
     std::atomic<bool> ranAfterStop{false};
 };
 
+// The play state's mix with the strings up, as the application and the play
+// state make it: the effects, the streamed sound's output stage (no
+// recording playing), then the strings, which the effects set ringing.
+class StringsCallback : public PortAudioCallback {
+public:
+    StringsCallback(Sounds* sounds, StreamingSound* streaming) : sounds(sounds), streaming(streaming) {
+        strings.setLevel(1.0f);
+    }
+    void getAudio(float*, float* output, int frames) override {
+        std::memset(output, 0, sizeof(float) * 2 * static_cast<size_t>(frames));
+        sounds->getAudio(output, frames);
+        streaming->getAudio(output, frames);
+        strings.getAudio(output, frames);
+    }
+
+    Sounds* sounds;
+    StreamingSound* streaming;
+    LumenfallStrings strings;
+};
+
 bool hasJack() {
     return std::getenv("JACK_DEFAULT_SERVER") != nullptr;
+}
+
+// Points the JACK clients made from now on at another server for the life
+// of the object.
+class ServerChoice {
+public:
+    explicit ServerChoice(const std::string& name) {
+        const char* current = std::getenv("JACK_DEFAULT_SERVER");
+        hadPrevious = current != nullptr;
+        previous = current ? current : "";
+        setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    }
+    ~ServerChoice() {
+        if (hadPrevious)
+            setenv("JACK_DEFAULT_SERVER", previous.c_str(), 1);
+        else
+            unsetenv("JACK_DEFAULT_SERVER");
+    }
+
+private:
+    bool hadPrevious;
+    std::string previous;
+};
+
+// The frequency between low and high Hz (in 0.05 Hz steps) where the
+// Hann-windowed spectrum of the samples is strongest.
+double peakFrequency(const float* samples, size_t count, double rate, double low, double high) {
+    const double pi = 3.14159265358979323846;
+    double best = low, bestPower = -1.0;
+    for (double f = low; f <= high; f += 0.05) {
+        const std::complex<double> step = std::polar(1.0, -2.0 * pi * f / rate);
+        std::complex<double> turn(1.0, 0.0), sum(0.0, 0.0);
+        for (size_t i = 0; i < count; ++i) {
+            double window =
+                0.5 - 0.5 * std::cos(2.0 * pi * static_cast<double>(i) / static_cast<double>(count));
+            sum += turn * (samples[i] * window);
+            turn *= step;
+        }
+        if (std::norm(sum) > bestPower) {
+            bestPower = std::norm(sum);
+            best = f;
+        }
+    }
+    return best;
 }
 
 } // namespace
@@ -190,7 +260,8 @@ TEST(PortAudioDevice, Runs48000HzWhenTheServerRefuses44100) {
     bool started = device.start();
     std::string log = testing::internal::GetCapturedStdout();
     EXPECT_TRUE(started);
-    EXPECT_EQ(log, "44100Hz samplerate not supported, using 48000Hz.\n");
+    EXPECT_EQ(log, "44100Hz samplerate not supported, using 48000Hz.\n"
+                   "Audio: resampling from 44100 Hz to 48000 Hz.\n");
     EXPECT_EQ(device.getSamplerate(), 48000.0);
     // A JACK client runs only at its server's rate, so blocks arriving at
     // all show the stream really runs at 48000 Hz. (Their pace is not
@@ -244,4 +315,70 @@ TEST(PortAudioDevice, StopReturnsOnlyOnceNoBlockUsesTheCallbackAnyMore) {
     long blocks = callback.blocks.load();
     SDL_Delay(100);
     EXPECT_EQ(callback.blocks.load(), blocks);
+}
+
+// The strings ring at 172 and 345 Hz when the game mixes at 44100 Hz; a
+// server at 48000 Hz must not raise them (unconverted they would ring 9 %
+// sharp, at 188 and 375 Hz). Played through the device and recorded on the
+// server, at the harness's 44100 Hz and at 48000 Hz.
+TEST(PortAudioDevice, StringsRingAtTheirPitchAtEitherServerRate) {
+    ASSERT_TRUE(hasJack()) << "needs the harness's JACK server";
+    std::string folder = OggFiles::makeFolder("lumenfall-strings-rate");
+    OggFiles::write(folder + "/finalSpeech.ogg", {OggFiles::sine(8000, 523.0, 0.5f)});
+    for (int rate : {44100, 48000}) {
+        std::unique_ptr<JackServer> server;
+        std::unique_ptr<ServerChoice> choice;
+        if (rate != 44100) {
+            server.reset(new JackServer(rate));
+            ASSERT_TRUE(server->isReady());
+            choice.reset(new ServerChoice(server->getName()));
+        }
+        Sounds sounds(folder);
+        StreamingSound streaming(folder, false);
+        StringsCallback callback(&sounds, &streaming);
+        PortAudioDevice device;
+        device.setCallback(&callback);
+        device.setNumChannels(0, 2);
+        device.setSamplerate(44100.0);
+        device.setAPI("JACK");
+        testing::internal::CaptureStdout();
+        bool started = device.start();
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(started) << rate;
+        ASSERT_EQ(device.getSamplerate(), rate);
+
+        JackRecorder recorder(20 * static_cast<size_t>(rate));
+        ASSERT_TRUE(recorder.isOpen());
+        ASSERT_TRUE(recorder.connect("^PortAudio.*:out_"));
+        recorder.start();
+        sounds.playSound(Sounds::FinalSpeech);
+        // The strings are silent until the effect reaches them, and a cycle
+        // the server ran without our client (on a loaded machine) is
+        // recorded as silence, while the mix waits: so what was heard, with
+        // silence left out, is the ring from the effect's start with no gap.
+        // Two seconds of it, however long the server takes to pass them.
+        const size_t needed = 2 * static_cast<size_t>(rate);
+        std::vector<float> heard;
+        for (int i = 0; i < 180 && heard.size() < needed; ++i) {
+            SDL_Delay(100);
+            heard.clear();
+            size_t frames = recorder.getFrames();
+            for (size_t k = 0; k < frames; ++k)
+                if (recorder.getLeft()[k] != 0.0f)
+                    heard.push_back(recorder.getLeft()[k]);
+        }
+        recorder.stop();
+        device.stop();
+        ASSERT_GE(heard.size(), needed) << rate << " Hz server";
+
+        // From half a second on, when the effect has gone and the ring has
+        // settled.
+        const size_t from = static_cast<size_t>(rate) / 2;
+        double low = peakFrequency(&heard[from], needed - from, rate, 150.0, 200.0);
+        double high = peakFrequency(&heard[from], needed - from, rate, 320.0, 390.0);
+        std::printf("strings at a %d Hz server: %.2f Hz and %.2f Hz\n", rate, low, high);
+        EXPECT_NEAR(low, 172.27, 172.27 * 0.01) << rate << " Hz server";
+        EXPECT_NEAR(high, 344.53, 344.53 * 0.01) << rate << " Hz server";
+    }
+    OggFiles::removeFolder(folder);
 }

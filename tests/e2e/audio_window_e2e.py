@@ -2,12 +2,18 @@
 sound card, sound switched off, a JACK server killed while the game plays, and
 the window closed during the note screen, a state switch and the finale."""
 import os
+import shutil
+import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
+import numpy as np
+
 sys.path.insert(0, os.path.dirname(__file__))
 import gamerun  # noqa: E402
+import playthrough  # noqa: E402
 
 WORDS = ("-w", "320", "-h", "180", "-win")
 SILENT = "Application: No audio output could be started; the game runs silent."
@@ -62,6 +68,30 @@ class AudioTests(GameCase):
                         game.report())
         self.assertTrue(game.keeps_drawing(), "the window stopped changing\n" + game.report())
         # Stopping the dead stream would wait on the dead server for minutes.
+        self.closes_cleanly(game)
+
+    def test_at_a_48000_hz_server_the_mix_is_converted_and_heard(self):
+        # The server refuses 44100 Hz, so the stream runs at 48000 Hz and the
+        # game's mix is converted to it (the pitch it keeps is measured by
+        # audio_tests); play starts, the voices are heard, and it quits.
+        jack = gamerun.JackServer(48000)
+        self.addCleanup(jack.stop)
+        env = {"JACK_DEFAULT_SERVER": jack.name}
+        game = self.start(*WORDS, "-aa", "JACK", env=env)
+        self.assertIn("44100Hz samplerate not supported, using 48000Hz.", game.output())
+        self.assertEqual(game.output().count("Audio: resampling from 44100 Hz to 48000 Hz."), 1, game.report())
+        self.to_play(game)
+        folder = tempfile.mkdtemp(prefix="lumenfall-e2e-48000-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        path = os.path.join(folder, "play.wav")
+        subprocess.run(["jack_capture", "-d", "4", "-b", "16", "-dc", "-ns", "--port", "PortAudio*:out_*", path],
+                       env=dict(os.environ, **env), capture_output=True, timeout=60, check=True)
+        samples, rate = playthrough.read_wav(path)
+        level = float(np.sqrt(np.mean(samples.astype(np.float64) ** 2))) if samples.size else 0.0
+        print("48000 Hz server: %.1f s recorded, rms %.4f" % (len(samples) / float(rate), level))
+        self.assertEqual(rate, 48000)
+        self.assertGreater(level, 0.005, game.report())
+        self.assertTrue(game.keeps_drawing(), game.report())
         self.closes_cleanly(game)
 
 

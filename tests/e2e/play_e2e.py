@@ -302,14 +302,16 @@ class PlayThroughTest(unittest.TestCase):
                    "neighbourhood, %.3g times before the strings" % (ringing, quiet))
         # The final recordings are found in the mix by their own waveform: the
         # first second of the two, as the game mixes them. (A later second
-        # would come late by any audio block the loaded machine dropped.)
+        # would come late by any audio block the loaded machine dropped.) On a
+        # quiet machine it correlates at about 0.7; beside two CPU hogs, with
+        # a tenth of the blocks missed, at about 0.35; elsewhere at 0.02.
         corr = correlation(self.audio("finale-ended", -6.0, 6.0)[0], final_recordings_start(rate, 1.0))
         best = int(np.argmax(corr))
         at = best / rate - 6.0
         before = float(corr[:5 * rate].max())
         print("final recordings: correlation %.2f at %.3f s after the finale's end; at most %.2f in the 6 to 1 s "
               "before it" % (corr[best], at, before))
-        self.check(-0.5 < at < 0.5 and corr[best] > 0.4 and before < 0.5 * corr[best],
+        self.check(-0.5 < at < 0.5 and corr[best] > 0.2 and corr[best] > 5.0 * before,
                    "the final recordings do not start at the finale's end: best correlation %.2f at %.3f s; %.2f "
                    "before the end" % (corr[best], at, before))
 

@@ -19,10 +19,10 @@ class ResamplingCallback : public PortAudioCallback {
 public:
     // Frames of the source's rate the buffer holds; a larger output block is
     // made in several steps.
-    static const int Capacity = 4096;
+    static constexpr int Capacity = 4096;
     // Fewest frames asked of the source at once (unless the buffer is
     // nearly full), so that the source's blocks stay a usable size.
-    static const int MinimumPull = 64;
+    static constexpr int MinimumPull = 64;
 
     // Main thread. source is not owned; channels are interleaved in both
     // rates' blocks.

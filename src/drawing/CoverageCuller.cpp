@@ -15,6 +15,8 @@ const float edgeMargin = 1.0f / 16.0f;
 // draw does: a band of rows grows, and a gap between its parts is filled,
 // while that wastes less.
 const int bandAllowance = 768;
+// Plain draws are culled in square tiles of this many pixels.
+const int plainTile = 32;
 // Gaps in a mask row up to this many texels are measured as non-zero.
 const int closedGap = 2;
 // Opaque runs shorter than this are not worth measuring.
@@ -86,6 +88,9 @@ void mergeSpans(std::vector<CoverageCuller::Span>& spans, int gap) {
 }
 
 } // namespace
+
+const CoverageCuller::ImageRanges CoverageCuller::noMask{
+    1, 1, {RowRanges{0, 0, 0, 0, 0, 1, 1, 1}}, {{0, 0}, {0, 0}}};
 
 CoverageCuller::ImageRanges CoverageCuller::measure(const unsigned char* pixels, unsigned int width,
                                                     unsigned int height) {
@@ -221,6 +226,51 @@ void CoverageCuller::makeRects(int rowA, int rowCount, std::vector<Rect>& rects)
     closeBand(rowCount);
 }
 
+bool CoverageCuller::isCovered(int row, int lo, int hi) const {
+    const std::vector<Span>& spans = covered[static_cast<size_t>(row)];
+    auto it = std::lower_bound(spans.begin(), spans.end(), lo,
+                               [](const Span& span, int value) { return span.second < value; });
+    return it != spans.end() && it->first <= lo && it->second >= hi;
+}
+
+void CoverageCuller::cullPlain(const Quad& q, int width, int height, Fill& fill, std::vector<Rect>& rects) {
+    const float left = std::min(q.x0, q.x1), right = std::max(q.x0, q.x1);
+    const float top = std::min(q.y0, q.y1), bottom = std::max(q.y0, q.y1);
+    const int colA = std::max(0, toPixel(left - 0.5f - edgeMargin));
+    const int colB = std::min(width - 1, toPixel(right - 0.5f + edgeMargin) - 1);
+    const int rowA = std::max(0, toPixel(top - 0.5f - edgeMargin));
+    const int rowB = std::min(height - 1, toPixel(bottom - 0.5f + edgeMargin) - 1);
+    if (colA > colB || rowA > rowB)
+        return;
+    fill.first = static_cast<int>(rects.size());
+    bool anyCovered = false;
+    for (int tileTop = rowA - rowA % plainTile; tileTop <= rowB; tileTop += plainTile) {
+        const int y0 = std::max(rowA, tileTop), y1 = std::min(rowB, tileTop + plainTile - 1);
+        int runStart = -1;
+        for (int tileLeft = colA - colA % plainTile; tileLeft <= colB + plainTile; tileLeft += plainTile) {
+            const int x0 = std::max(colA, tileLeft), x1 = std::min(colB, tileLeft + plainTile - 1);
+            bool hidden = x0 <= x1;
+            for (int row = y0; row <= y1 && hidden; ++row)
+                hidden = isCovered(row, x0, x1);
+            anyCovered = anyCovered || hidden;
+            if (x0 <= x1 && !hidden) {
+                if (runStart < 0)
+                    runStart = x0;
+                continue;
+            }
+            if (runStart >= 0)
+                rects.push_back(Rect{runStart, y0, std::min(colB, tileLeft - 1) - runStart + 1, y1 - y0 + 1});
+            runStart = -1;
+        }
+    }
+    fill.count = static_cast<int>(rects.size()) - fill.first;
+    if (!anyCovered) {
+        rects.resize(static_cast<size_t>(fill.first));
+        fill.count = 0;
+        fill.whole = true;
+    }
+}
+
 void CoverageCuller::cull(const std::vector<Quad>& quads, int width, int height, std::vector<Fill>& fills,
                           std::vector<Rect>& rects) {
     covered.resize(static_cast<size_t>(std::max(height, 0)));
@@ -232,6 +282,10 @@ void CoverageCuller::cull(const std::vector<Quad>& quads, int width, int height,
     for (size_t i = quads.size(); i-- > 0;) {
         const Quad& q = quads[i];
         Fill& fill = fills[i];
+        if (!q.base && !q.mask) {
+            cullPlain(q, width, height, fill, rects);
+            continue;
+        }
         // A mirrored, empty or unmeasured quad is drawn as it is and hides nothing.
         if (!(q.x1 > q.x0 && q.y1 > q.y0 && q.u1 > q.u0 && q.v1 > q.v0) || !q.base || !q.mask ||
             q.base->rows.empty() || q.mask->rows.empty()) {

@@ -38,6 +38,8 @@ public:
 
     // One quad in canvas pixels (y down) with its texture coordinates
     // (fractions of the texture) at the top-left and bottom-right corners.
+    // Without base and mask it is a plain draw that hides nothing: it is
+    // filled in tiles that later opaque pixels do not wholly cover.
     struct Quad {
         const ImageRanges* base;
         const ImageRanges* mask;
@@ -59,6 +61,9 @@ public:
         bool whole;
     };
 
+    // A mask of red 255 everywhere.
+    static const ImageRanges noMask;
+
     // Ranges of a B, G, R, A image, rows top to bottom.
     static ImageRanges measure(const unsigned char* pixels, unsigned int width, unsigned int height);
 
@@ -74,6 +79,9 @@ private:
     void cover(int row, int lo, int hi);
     // Turns the visible parts of the quad's rows into rectangles.
     void makeRects(int rowA, int rowCount, std::vector<Rect>& rects);
+    // Whether every pixel of columns lo..hi of the row is covered.
+    bool isCovered(int row, int lo, int hi) const;
+    void cullPlain(const Quad& q, int width, int height, Fill& fill, std::vector<Rect>& rects);
 
     std::vector<std::vector<Span>> covered; // per canvas row, sorted, disjoint, not touching
     std::vector<Span> parts;                // visible parts of the quad in hand, row by row

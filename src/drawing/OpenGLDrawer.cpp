@@ -627,11 +627,27 @@ void OpenGLDrawer::drawQuad(unsigned int image, const Image& record, float x, fl
         if (baseRanges != imageRanges.end() && maskRanges != imageRanges.end()) {
             endQuads();
             queue.push_back(QueuedQuad{record.texture, second->second.texture, currentProgram, currentParam,
-                                       x, y, w, h, uLeft, vTop, uRight, vBottom, r, g, b, a});
+                                       Normal, x, y, w, h, uLeft, vTop, uRight, vBottom, r, g, b, a});
             queueShapes.push_back(CoverageCuller::Quad{&baseRanges->second, &maskRanges->second, x, y, x + w,
                                                        y + h, uLeft, vTop, uRight, vBottom, a == 1.0f});
             return;
         }
+    }
+    // A plain textured draw before masked ones is held back too: where they
+    // turn out to cover it, it need not be filled.
+    if (culling && currentProgram == 0 && second == images.end() && frameBufferDrawing && !translated &&
+        blendMode != Subtractive && twoTextureUnits) {
+        endQuads();
+        queue.push_back(QueuedQuad{record.texture, 0, 0, 0.0f, blendMode, x, y, w, h, uLeft, vTop, uRight,
+                                   vBottom, r, g, b, a});
+        // Fixed-function texturing multiplies alpha as a masked program
+        // does, with a mask of 1 everywhere.
+        auto baseRanges = imageRanges.find(image);
+        const bool measured = baseRanges != imageRanges.end() && w > 0.0f && h > 0.0f;
+        queueShapes.push_back(CoverageCuller::Quad{
+            measured ? &baseRanges->second : nullptr, measured ? &CoverageCuller::noMask : nullptr, x, y,
+            x + w, y + h, uLeft, vTop, uRight, vBottom, a == 1.0f && blendMode == Normal});
+        return;
     }
     drawQueue();
     beginQuads(record);
@@ -651,6 +667,7 @@ void OpenGLDrawer::drawQueue() {
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 0, canvasWidth, canvasHeight);
     unsigned int program = currentProgram;
+    BlendMode mode = blendMode;
     unsigned int texture = 0;
     unsigned int secondTexture = 0;
     bool bound = false;
@@ -668,10 +685,16 @@ void OpenGLDrawer::drawQueue() {
         const int count = fill.whole ? 1 : fill.count;
         if (count == 0)
             continue;
+        if (q.mode != mode) {
+            close();
+            applyBlendMode(q.mode);
+            mode = q.mode;
+        }
         if (!bound || q.program != program) {
             close();
             useProgramObject(q.program);
-            uniform1f(shaderParamLocation, q.param);
+            if (q.program)
+                uniform1f(shaderParamLocation, q.param);
             program = q.program;
             bound = false;
         }
@@ -679,11 +702,18 @@ void OpenGLDrawer::drawQueue() {
             close();
             glActiveTextureARB(GL_TEXTURE0);
             glBindTexture(GL_TEXTURE_2D, q.texture);
-            uniform1i(baseLocation, 0);
+            if (q.program)
+                uniform1i(baseLocation, 0);
             glActiveTextureARB(GL_TEXTURE1);
-            glEnable(GL_TEXTURE_2D);
-            glBindTexture(GL_TEXTURE_2D, q.secondTexture);
-            uniform1i(secondLocation, 1);
+            if (q.secondTexture) {
+                glEnable(GL_TEXTURE_2D);
+                glBindTexture(GL_TEXTURE_2D, q.secondTexture);
+                if (q.program)
+                    uniform1i(secondLocation, 1);
+            } else {
+                glBindTexture(GL_TEXTURE_2D, 0);
+                glDisable(GL_TEXTURE_2D);
+            }
             glActiveTextureARB(GL_TEXTURE0);
             texture = q.texture;
             secondTexture = q.secondTexture;
@@ -720,6 +750,8 @@ void OpenGLDrawer::drawQueue() {
     close();
     glDisable(GL_SCISSOR_TEST);
     unbindImageUnits();
+    if (mode != blendMode)
+        applyBlendMode(blendMode);
     // The current program, and its parameter, as useShader left them.
     if (program != currentProgram)
         useProgramObject(currentProgram);
@@ -889,8 +921,16 @@ void OpenGLDrawer::translate(float x, float y) {
 }
 
 void OpenGLDrawer::setBlendMode(BlendMode mode) {
-    flush();
+    // Held-back draws keep their own normal or additive blending.
+    if (mode == Subtractive || !culling)
+        flush();
+    else
+        endQuads();
     blendMode = mode;
+    applyBlendMode(mode);
+}
+
+void OpenGLDrawer::applyBlendMode(BlendMode mode) {
     switch (mode) {
     case Normal:
         applyBlend(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_FUNC_ADD);
@@ -909,7 +949,6 @@ void OpenGLDrawer::setBlendMode(BlendMode mode) {
 // Without glBlendEquation the equation stays OpenGL's initial one, adding,
 // and the subtractive mode draws with its factors only.
 void OpenGLDrawer::applyBlend(unsigned int source, unsigned int target, unsigned int equation) {
-    flush();
     glBlendFunc(source, target);
     if (blendEquationIsSupported)
         glBlendEquation(equation);

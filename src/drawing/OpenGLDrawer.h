@@ -208,6 +208,7 @@ private:
     void readTextureLimits();
     // Blend factors (GLenum values) and, where the driver has it, equation.
     void applyBlend(unsigned int source, unsigned int target, unsigned int equation);
+    void applyBlendMode(BlendMode mode);
     void prepareDrawing(unsigned short width, unsigned short height);
     void applyCanvasFit(unsigned short width, unsigned short height);
     void initFonts();
@@ -286,6 +287,7 @@ private:
         unsigned int secondTexture;
         unsigned int program;
         float param;
+        BlendMode mode; // normal or additive
         float x, y, w, h;
         float uLeft, vTop, uRight, vBottom;
         float r, g, b, a;

@@ -19,14 +19,16 @@ class OpenGLFont;
 // the open batch, so the draw order and the picture are those of one draw per
 // call. Code that calls OpenGL itself between draws must call flush() first.
 //
-// Culling (on unless the environment sets LUMENFALL_PLAIN_DRAWING, or
-// setCulling(false)): while drawing into the frame buffer, draws through a
-// masked program (see loadShader) are held back until something else is
-// drawn, then filled only where they can change the picture, each limited by
-// whole-pixel scissor rectangles so that texture coordinates, and the
-// picture, stay those of the plain path (CoverageCuller says which pixels).
-// Draws with colour alpha 0 in normal or additive blending, which change
-// nothing, are left out.
+// Culling (on unless the environment sets LUMENFALL_PLAIN_DRAWING to
+// anything but 0, or setCulling(false)): while drawing into the frame
+// buffer, drawImage and drawSubImage calls through a masked program (see
+// loadShader, normal blending) or without a program (normal or additive
+// blending, no second image) are held back until anything else happens, then
+// filled only where they can change the picture, each limited by whole-pixel
+// scissor rectangles so that texture coordinates, and so the picture, stay
+// those of the plain path (CoverageCuller says which pixels). Draws with
+// colour alpha 0 in normal or additive blending, which change nothing, are
+// left out.
 // No OpenGL types appear here, so including this header pulls in no OpenGL.
 class OpenGLDrawer : public Drawer {
 public:

@@ -2,8 +2,11 @@
 // full-screen pictures, 8 ghosts and the 96-entry grid of 8 strips 512 pixels
 // wide into the frame buffer, each grid entry and ghost through a
 // two-texture shader, then the frame buffer back to the window through the
-// post-processing shader. Prints milliseconds per frame, batched and not.
-// Then times the bare load: the same strips with plain texturing and the
+// post-processing shader. The feathers are the game's own masks; strips and
+// entries sit off whole pixels, as the game's do. Times the plain path (no
+// culling) and the culled one side by side, in alternating runs of frames,
+// and prints both and their ratio; then the plain path one draw per call,
+// and the bare load: the same strips with plain texturing and the
 // full-screen pictures, without ghosts, feathers or additive copies.
 //
 //   drawing_benchmark [frames [strip height]]
@@ -11,6 +14,7 @@
 // Needs an X display. 300 frames by default; strips are 64 rows high, the
 // greatest the grid cuts (it averages 32).
 
+#include "ImageLoader.h"
 #include "OpenGLDrawer.h"
 
 #include <SDL/SDL.h>
@@ -19,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -54,6 +59,7 @@ const char* featherShader = "uniform sampler2D base;\n"
                             "    vec4 picture = texture2D(base, gl_TexCoord[0].st);\n"
                             "    vec4 feather = texture2D(second, gl_TexCoord[1].st);\n"
                             "    gl_FragColor = vec4(picture.rgb, picture.a * feather.r) * gl_Color;\n"
+                            "    // alpha: base.a * colour.a * second.r\n"
                             "}\n";
 const char* postShader = "uniform sampler2D base;\n"
                          "uniform sampler2D second;\n"
@@ -94,11 +100,14 @@ void drawFrame(OpenGLDrawer& drawer, const Scene& scene, int frame) {
             drawer.useSecondImage(scene.feathers[entry % 4]);
             drawer.useShader(scene.feather, 0);
         }
+        // The game's entries and strips sit off whole pixels.
+        const float offset = 0.25f * static_cast<float>((entry + frame) % 4) + 0.125f;
         for (int strip = 0; strip < 8; ++strip) {
             const float top = static_cast<float>(strip * stripHeight);
-            const float shift = static_cast<float>((entry * 37 + strip * 53 + frame) % 193 - 96);
-            drawer.drawSubImage(scene.news[(entry + frame / 40) % 12], x - 256 + shift, y - 256 + top, 0,
-                                top * 0.001953125f, 1, stripHeight * 0.001953125f, 1, 1, 1, 1, 1, 1);
+            const float shift = static_cast<float>((entry * 37 + strip * 53 + frame) % 193 - 96) + offset;
+            drawer.drawSubImage(scene.news[(entry + frame / 40) % 12], x - 256 + shift,
+                                y - 256 + top + offset, 0, top * 0.001953125f, 1, stripHeight * 0.001953125f,
+                                1, 1, 1, 1, 1, 1);
         }
         drawer.useShader(0, 0);
         drawer.useSecondImage(0);
@@ -117,14 +126,44 @@ void drawFrame(OpenGLDrawer& drawer, const Scene& scene, int frame) {
     drawer.endDrawing();
 }
 
-double millisecondsPerFrame(OpenGLDrawer& drawer, const Scene& scene, int frames) {
-    drawFrame(drawer, scene, 0); // warm-up: shader compilation in the driver, first uploads
+// Processor time of the whole process (every rendering thread), in ms.
+double processorMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1.0e6;
+}
+
+double processorPerFrame = 0.0; // of the last millisecondsPerFrame
+
+double millisecondsPerFrame(OpenGLDrawer& drawer, const Scene& scene, int frames, int firstFrame = 0) {
+    drawFrame(drawer, scene, firstFrame); // warm-up: shader compilation in the driver, first uploads
+    delete[] drawer.getScreenPixels();
+    const double processorStart = processorMilliseconds();
     const auto start = std::chrono::steady_clock::now();
-    for (int frame = 0; frame < frames; ++frame)
+    for (int frame = firstFrame; frame < firstFrame + frames; ++frame)
         drawFrame(drawer, scene, frame);
     delete[] drawer.getScreenPixels(); // waits for the last frame
     const auto end = std::chrono::steady_clock::now();
+    processorPerFrame = (processorMilliseconds() - processorStart) / frames;
     return std::chrono::duration<double, std::milli>(end - start).count() / frames;
+}
+
+// The plain and the culled path in alternating runs of up to 25 frames, so
+// that both see the same load on a shared machine.
+// Wall and processor milliseconds per frame, [path][0 wall, 1 processor].
+void sideBySide(OpenGLDrawer& drawer, const Scene& scene, int frames, double times[2][2]) {
+    double totals[2][2] = {{0.0, 0.0}, {0.0, 0.0}};
+    for (int done = 0; done < frames; done += 25) {
+        const int run = std::min(25, frames - done);
+        for (int path = 0; path < 2; ++path) {
+            drawer.setCulling(path == 1);
+            totals[path][0] += millisecondsPerFrame(drawer, scene, run, done) * run;
+            totals[path][1] += processorPerFrame * run;
+        }
+    }
+    for (int path = 0; path < 2; ++path)
+        for (int kind = 0; kind < 2; ++kind)
+            times[path][kind] = totals[path][kind] / frames;
 }
 
 } // namespace
@@ -163,22 +202,36 @@ int main(int argc, char** argv) {
             scene.noise = makePicture(drawer, 256, 256, 4);
             for (unsigned int i = 0; i < 12; ++i)
                 scene.news[i] = makePicture(drawer, 512, 512, 10 + i);
-            for (unsigned int i = 0; i < 4; ++i)
-                scene.feathers[i] = makePicture(drawer, 512, 512, 30 + i);
+            for (unsigned int i = 0; i < 4; ++i) {
+                const std::string name = "/feathers/feather0" + std::to_string(i * 3) + ".png";
+                scene.feathers[i] = ImageLoader::loadFileImage(&drawer, LUMENFALL_DATA_DIR + name);
+                if (!scene.feathers[i]) {
+                    std::fprintf(stderr, "Could not load %s\n", (LUMENFALL_DATA_DIR + name).c_str());
+                    return 1;
+                }
+            }
             scene.feather = drawer.loadShader(vertex, writeShader(folder, "feather.frag", featherShader));
             scene.ghost = drawer.loadShader(vertex, writeShader(folder, "ghost.frag", featherShader));
             scene.post = drawer.loadShader(vertex, writeShader(folder, "post.frag", postShader));
 
+            double times[2][2];
+            sideBySide(drawer, scene, frames, times);
+            std::printf("Strips %d rows high\n", stripHeight);
+            std::printf("Plain path batched:  %.1f ms per frame (%.1f ms processor) over %d frames\n",
+                        times[0][0], times[0][1], frames);
+            std::printf("Culled path batched: %.1f ms per frame (%.1f ms processor) over %d frames\n",
+                        times[1][0], times[1][1], frames);
+            std::printf("Culled / plain:      %.3f (processor %.3f)\n", times[1][0] / times[0][0],
+                        times[1][1] / times[0][1]);
+            std::fflush(stdout);
+            drawer.setCulling(false);
             drawer.setBatching(false);
             const double single = millisecondsPerFrame(drawer, scene, frames);
             drawer.setBatching(true);
-            const double batched = millisecondsPerFrame(drawer, scene, frames);
             bareLoad = true;
             const double bare = millisecondsPerFrame(drawer, scene, frames);
-            std::printf("Strips %d rows high\n", stripHeight);
-            std::printf("One draw per call: %.1f ms per frame over %d frames\n", single, frames);
-            std::printf("Batched:           %.1f ms per frame over %d frames\n", batched, frames);
-            std::printf("Bare load batched: %.1f ms per frame over %d frames "
+            std::printf("Plain path, one draw per call: %.1f ms per frame over %d frames\n", single, frames);
+            std::printf("Plain path, bare load batched: %.1f ms per frame over %d frames "
                         "(plain strips and full-screen passes only)\n",
                         bare, frames);
             std::remove((std::string(folder) + "/feather.vert").c_str());

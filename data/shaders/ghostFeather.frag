@@ -3,6 +3,8 @@
 // after-image, with its alpha (the ghost's opacity from the draw colour) multiplied
 // by the feather mask in the second picture's red channel. shaderParam adds to the
 // washing out (the game passes 0).
+// The drawer culls by this promise, true at shaderParam 0:
+// alpha: base.a * colour.a * second.r
 uniform sampler2D base;
 uniform sampler2D second;
 uniform float shaderParam;

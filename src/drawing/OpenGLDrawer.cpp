@@ -20,6 +20,7 @@
 #include <new>
 
 const unsigned char* OpenGLDrawer::line_png = LineStroke::linestroke_png;
+const char* const OpenGLDrawer::maskedProgramMark = "// alpha: base.a * colour.a * second.r";
 unsigned int OpenGLDrawer::lineImage = 0;
 
 namespace {
@@ -105,6 +106,9 @@ OpenGLDrawer::OpenGLDrawer(short width, short height) : canvasWidth(width), canv
     for (Image& glyph : glyphs)
         glyph = Image{0, 0, 0, 1.0f, 1.0f};
     linePngSize = static_cast<int>(LineStroke::linestroke_png_size);
+    // The plain path, for comparing pictures and speed.
+    const char* plain = std::getenv("LUMENFALL_PLAIN_DRAWING");
+    culling = !plain || !*plain || std::strcmp(plain, "0") == 0;
     // SDL_ttf must be running before the first font is built.
     TTFSingleton::getInstance();
 }
@@ -403,6 +407,7 @@ OpenGLDrawer::ViewportRect OpenGLDrawer::viewportFor(short x, short y, short wid
 
 void OpenGLDrawer::setViewport(short x, short y, short width, short height) {
     flush();
+    frameBufferDrawing = false;
     ViewportRect rect = viewportFor(x, y, width, height, canvasWidth, canvasHeight, actualWidth, actualHeight,
                                     viewportOffsetX, viewportOffsetY);
     glViewport(rect.x, rect.y, rect.width, rect.height);
@@ -414,6 +419,7 @@ void OpenGLDrawer::setViewport(short x, short y, short width, short height) {
 
 void OpenGLDrawer::resetViewport() {
     flush();
+    frameBufferDrawing = false;
     glViewport(static_cast<GLint>(viewportOffsetX), static_cast<GLint>(viewportOffsetY),
                static_cast<GLsizei>(actualWidth), static_cast<GLsizei>(actualHeight));
     glMatrixMode(GL_PROJECTION);
@@ -511,9 +517,11 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
     }
 
     GLuint texture = makeTexture(pixels, paddedWidth, paddedHeight, GL_BGRA, texInterp, true);
+    const unsigned int handle = findFreeHandle();
+    // Nearest filtering samples one texel where the ranges assume two: still within them.
+    imageRanges[handle] = CoverageCuller::measure(pixels, paddedWidth, paddedHeight);
     delete[] pixels;
 
-    const unsigned int handle = findFreeHandle();
     images[handle] =
         Image{texture, static_cast<unsigned short>(width), static_cast<unsigned short>(height), maxU, maxV};
     return handle;
@@ -526,6 +534,7 @@ void OpenGLDrawer::releaseImage(unsigned int image) {
     flush();
     glDeleteTextures(1, &it->second.texture);
     images.erase(it);
+    imageRanges.erase(image);
 }
 
 const OpenGLDrawer::Image* OpenGLDrawer::getImage(unsigned int image) const {
@@ -596,11 +605,17 @@ void OpenGLDrawer::endQuads() {
 
 void OpenGLDrawer::flush() {
     endQuads();
+    drawQueue();
 }
 
 void OpenGLDrawer::setBatching(bool enabled) {
     flush();
     batching = enabled;
+}
+
+void OpenGLDrawer::setCulling(bool enabled) {
+    flush();
+    culling = enabled;
 }
 
 namespace {
@@ -622,14 +637,7 @@ void OpenGLDrawer::drawImage(unsigned int image, float x, float y, float scaleX,
     const Image& record = findImage(image);
     const float w = record.width * scaleX;
     const float h = record.height * scaleY;
-    beginQuads(record);
-    glColor4f(r, g, b, a);
-    corner(0.0f, 0.0f, x, y, twoTextureUnits);
-    corner(record.maxU, 0.0f, x + w, y, twoTextureUnits);
-    corner(record.maxU, record.maxV, x + w, y + h, twoTextureUnits);
-    corner(0.0f, record.maxV, x, y + h, twoTextureUnits);
-    if (!batching)
-        endQuads();
+    drawQuad(image, record, x, y, w, h, 0.0f, 0.0f, record.maxU, record.maxV, r, g, b, a);
 }
 
 void OpenGLDrawer::drawSubImage(unsigned int image, float x, float y, float sourceX, float sourceY,
@@ -642,6 +650,57 @@ void OpenGLDrawer::drawSubImage(unsigned int image, float x, float y, float sour
     const float vTop = record.maxV * sourceY;
     const float uRight = uLeft + sourceWidth * record.maxU;
     const float vBottom = vTop + sourceHeight * record.maxV;
+    drawQuad(image, record, x, y, w, h, uLeft, vTop, uRight, vBottom, r, g, b, a);
+}
+
+bool OpenGLDrawer::changesNothing(float a) const {
+    // Fixed-function texturing and masked programs multiply the colour's
+    // alpha in; with alpha 0 both blend modes keep the target as it was.
+    const bool alphaMultiplied =
+        currentProgram == 0 ||
+        std::find(maskedPrograms.begin(), maskedPrograms.end(), currentProgram) != maskedPrograms.end();
+    return culling && a <= 0.0f && blendMode != Subtractive && alphaMultiplied;
+}
+
+void OpenGLDrawer::drawQuad(unsigned int image, const Image& record, float x, float y, float w, float h,
+                            float uLeft, float vTop, float uRight, float vBottom, float r, float g, float b,
+                            float a) {
+    if (changesNothing(a))
+        return;
+    auto second = secondImage && twoTextureUnits ? images.find(secondImage) : images.end();
+    const bool masked =
+        currentProgram != 0 && currentParam == 0.0f &&
+        std::find(maskedPrograms.begin(), maskedPrograms.end(), currentProgram) != maskedPrograms.end();
+    if (culling && masked && frameBufferDrawing && !translated && blendMode == Normal &&
+        second != images.end()) {
+        auto baseRanges = imageRanges.find(image);
+        auto maskRanges = imageRanges.find(secondImage);
+        if (baseRanges != imageRanges.end() && maskRanges != imageRanges.end()) {
+            endQuads();
+            queue.push_back(QueuedQuad{record.texture, second->second.texture, currentProgram, currentParam,
+                                       Normal, x, y, w, h, uLeft, vTop, uRight, vBottom, r, g, b, a});
+            queueShapes.push_back(CoverageCuller::Quad{&baseRanges->second, &maskRanges->second, x, y, x + w,
+                                                       y + h, uLeft, vTop, uRight, vBottom, a == 1.0f});
+            return;
+        }
+    }
+    // A plain textured draw before masked ones is held back too: where they
+    // turn out to cover it, it need not be filled.
+    if (culling && currentProgram == 0 && second == images.end() && frameBufferDrawing && !translated &&
+        blendMode != Subtractive && twoTextureUnits) {
+        endQuads();
+        queue.push_back(QueuedQuad{record.texture, 0, 0, 0.0f, blendMode, x, y, w, h, uLeft, vTop, uRight,
+                                   vBottom, r, g, b, a});
+        // Fixed-function texturing multiplies alpha as a masked program
+        // does, with a mask of 1 everywhere.
+        auto baseRanges = imageRanges.find(image);
+        const bool measured = baseRanges != imageRanges.end() && w > 0.0f && h > 0.0f;
+        queueShapes.push_back(CoverageCuller::Quad{
+            measured ? &baseRanges->second : nullptr, measured ? &CoverageCuller::noMask : nullptr, x, y,
+            x + w, y + h, uLeft, vTop, uRight, vBottom, a == 1.0f && blendMode == Normal});
+        return;
+    }
+    drawQueue();
     beginQuads(record);
     glColor4f(r, g, b, a);
     corner(uLeft, vTop, x, y, twoTextureUnits);
@@ -650,6 +709,107 @@ void OpenGLDrawer::drawSubImage(unsigned int image, float x, float y, float sour
     corner(uLeft, vBottom, x, y + h, twoTextureUnits);
     if (!batching)
         endQuads();
+}
+
+void OpenGLDrawer::drawQueue() {
+    if (queue.empty())
+        return;
+    culler.cull(queueShapes, canvasWidth, canvasHeight, fills, rects);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, canvasWidth, canvasHeight);
+    unsigned int program = currentProgram;
+    BlendMode mode = blendMode;
+    unsigned int texture = 0;
+    unsigned int secondTexture = 0;
+    bool bound = false;
+    bool open = false;
+    CoverageCuller::Rect scissor{0, 0, canvasWidth, canvasHeight};
+    const CoverageCuller::Rect wholeCanvas = scissor;
+    auto close = [&] {
+        if (open)
+            glEnd();
+        open = false;
+    };
+    for (size_t i = 0; i < queue.size(); ++i) {
+        const QueuedQuad& q = queue[i];
+        const CoverageCuller::Fill& fill = fills[i];
+        const int count = fill.whole ? 1 : fill.count;
+        if (count == 0)
+            continue;
+        if (q.mode != mode) {
+            close();
+            applyBlendMode(q.mode);
+            mode = q.mode;
+        }
+        if (!bound || q.program != program) {
+            close();
+            useProgramObject(q.program);
+            if (q.program)
+                uniform1f(shaderParamLocation, q.param);
+            program = q.program;
+            bound = false;
+        }
+        if (!bound || q.texture != texture || q.secondTexture != secondTexture) {
+            close();
+            glActiveTextureARB(GL_TEXTURE0);
+            glBindTexture(GL_TEXTURE_2D, q.texture);
+            if (q.program)
+                uniform1i(baseLocation, 0);
+            glActiveTextureARB(GL_TEXTURE1);
+            if (q.secondTexture) {
+                glEnable(GL_TEXTURE_2D);
+                glBindTexture(GL_TEXTURE_2D, q.secondTexture);
+                if (q.program)
+                    uniform1i(secondLocation, 1);
+            } else {
+                glBindTexture(GL_TEXTURE_2D, 0);
+                glDisable(GL_TEXTURE_2D);
+            }
+            glActiveTextureARB(GL_TEXTURE0);
+            texture = q.texture;
+            secondTexture = q.secondTexture;
+            bound = true;
+        }
+        for (int k = 0; k < count; ++k) {
+            const CoverageCuller::Rect& rect =
+                fill.whole ? wholeCanvas : rects[static_cast<size_t>(fill.first + k)];
+            if (rect.x != scissor.x || rect.y != scissor.y || rect.width != scissor.width ||
+                rect.height != scissor.height) {
+                close();
+                // Scissor rows count from the bottom.
+                glScissor(rect.x, canvasHeight - rect.y - rect.height, rect.width, rect.height);
+                scissor = rect;
+            }
+            if (!open)
+                glBegin(GL_QUADS);
+            open = true;
+            glColor4f(q.r, q.g, q.b, q.a);
+            glTexCoord2f(q.uLeft, q.vTop);
+            glMultiTexCoord2fARB(GL_TEXTURE1, q.uLeft, q.vTop);
+            glVertex2f(q.x, q.y);
+            glTexCoord2f(q.uRight, q.vTop);
+            glMultiTexCoord2fARB(GL_TEXTURE1, q.uRight, q.vTop);
+            glVertex2f(q.x + q.w, q.y);
+            glTexCoord2f(q.uRight, q.vBottom);
+            glMultiTexCoord2fARB(GL_TEXTURE1, q.uRight, q.vBottom);
+            glVertex2f(q.x + q.w, q.y + q.h);
+            glTexCoord2f(q.uLeft, q.vBottom);
+            glMultiTexCoord2fARB(GL_TEXTURE1, q.uLeft, q.vBottom);
+            glVertex2f(q.x, q.y + q.h);
+        }
+    }
+    close();
+    glDisable(GL_SCISSOR_TEST);
+    unbindImageUnits();
+    if (mode != blendMode)
+        applyBlendMode(blendMode);
+    // The current program, and its parameter, as useShader left them.
+    if (program != currentProgram)
+        useProgramObject(currentProgram);
+    if (currentProgram)
+        uniform1f(shaderParamLocation, currentParam);
+    queue.clear();
+    queueShapes.clear();
 }
 
 void OpenGLDrawer::drawImageRot(unsigned int image, float x, float y, float angle, float pivotX, float pivotY,
@@ -806,10 +966,22 @@ void OpenGLDrawer::fillGradient(float x, float y, float width, float height, uns
 
 void OpenGLDrawer::translate(float x, float y) {
     flush();
+    if (x != 0.0f || y != 0.0f)
+        translated = true;
     glTranslatef(x, y, 0.0f);
 }
 
 void OpenGLDrawer::setBlendMode(BlendMode mode) {
+    // Held-back draws keep their own normal or additive blending.
+    if (mode == Subtractive || !culling)
+        flush();
+    else
+        endQuads();
+    blendMode = mode;
+    applyBlendMode(mode);
+}
+
+void OpenGLDrawer::applyBlendMode(BlendMode mode) {
     switch (mode) {
     case Normal:
         applyBlend(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_FUNC_ADD);
@@ -828,7 +1000,6 @@ void OpenGLDrawer::setBlendMode(BlendMode mode) {
 // Without glBlendEquation the equation stays OpenGL's initial one, adding,
 // and the subtractive mode draws with its factors only.
 void OpenGLDrawer::applyBlend(unsigned int source, unsigned int target, unsigned int equation) {
-    flush();
     glBlendFunc(source, target);
     if (blendEquationIsSupported)
         glBlendEquation(equation);
@@ -840,6 +1011,7 @@ void OpenGLDrawer::beginDrawing() {
     flush();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
+    translated = false;
 }
 
 void OpenGLDrawer::endDrawing() {
@@ -947,6 +1119,8 @@ unsigned int OpenGLDrawer::loadShader(const std::string& vertexFile, const std::
         printInfoLog(program, true);
     }
 
+    if (fragmentText.find(maskedProgramMark) != std::string::npos)
+        maskedPrograms.push_back(program);
     baseLocation = getUniformLocation(program, "base");
     secondLocation = getUniformLocation(program, "second");
     shaderParamLocation = getUniformLocation(program, "shaderParam");
@@ -954,16 +1128,18 @@ unsigned int OpenGLDrawer::loadShader(const std::string& vertexFile, const std::
 }
 
 void OpenGLDrawer::useShader(unsigned int program, float param) {
-    flush();
+    // Held-back draws keep their own program and images.
+    endQuads();
     useProgramObject(program);
     currentProgram = program;
+    currentParam = param;
     // Setting a uniform with no program current is an OpenGL error.
     if (program)
         uniform1f(shaderParamLocation, param);
 }
 
 void OpenGLDrawer::useSecondImage(unsigned int image) {
-    flush();
+    endQuads();
     secondImage = image;
 }
 
@@ -1016,6 +1192,7 @@ void OpenGLDrawer::startFrameBufferDrawing() {
     glViewport(0, 0, canvasWidth, canvasHeight);
     gluOrtho2D(0, canvasWidth, canvasHeight, 0);
     glMatrixMode(GL_MODELVIEW);
+    frameBufferDrawing = true;
 }
 
 void OpenGLDrawer::endFrameBufferDrawing() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CoverageCuller.h"
 #include "Drawer.h"
 
 #include <map>
@@ -17,6 +18,17 @@ class OpenGLFont;
 // are sent to OpenGL as one primitive batch; every other operation first ends
 // the open batch, so the draw order and the picture are those of one draw per
 // call. Code that calls OpenGL itself between draws must call flush() first.
+//
+// Culling (on unless the environment sets LUMENFALL_PLAIN_DRAWING to
+// anything but 0, or setCulling(false)): while drawing into the frame
+// buffer, drawImage and drawSubImage calls through a masked program (see
+// loadShader, normal blending) or without a program (normal or additive
+// blending, no second image) are held back until anything else happens, then
+// filled only where they can change the picture, each limited by whole-pixel
+// scissor rectangles so that texture coordinates, and so the picture, stay
+// those of the plain path (CoverageCuller says which pixels). Draws with
+// colour alpha 0 in normal or additive blending, which change nothing, are
+// left out.
 // No OpenGL types appear here, so including this header pulls in no OpenGL.
 class OpenGLDrawer : public Drawer {
 public:
@@ -91,7 +103,12 @@ public:
     unsigned int loadImage(unsigned char* pixels, unsigned int width, unsigned int height) override;
     void releaseImage(unsigned int image) override;
     unsigned int loadPoly(float* points, int count) override;
+    // A fragment program whose source holds maskedProgramMark promises that,
+    // with shaderParam 0, each fragment's alpha is the base image's alpha
+    // times the colour's alpha times the second image's red (both images
+    // at the same texture coordinates); the drawer culls its draws.
     unsigned int loadShader(const std::string& vertexFile, const std::string& fragmentFile) override;
+    static const char* const maskedProgramMark;
     bool getShadersAreSupported() const override { return shadersAreSupported; }
     unsigned int loadFont(const std::string& name, float size) override;
     void beginDrawing() override;
@@ -152,6 +169,9 @@ public:
     // Whether consecutive draws may share one batch (true by default); off
     // gives one OpenGL primitive per call.
     void setBatching(bool enabled);
+    // Whether fill that cannot change the picture is skipped (see above).
+    void setCulling(bool enabled);
+    bool getCulling() const { return culling; }
     // Null when no image has the handle.
     const Image* getImage(unsigned int image) const;
     const Polygon* getPolygon(unsigned int polygon) const;
@@ -199,6 +219,7 @@ private:
     void logRenderer();
     // Blend factors (GLenum values) and, where the driver has it, equation.
     void applyBlend(unsigned int source, unsigned int target, unsigned int equation);
+    void applyBlendMode(BlendMode mode);
     void prepareDrawing(unsigned short width, unsigned short height);
     void applyCanvasFit(unsigned short width, unsigned short height);
     void initFonts();
@@ -217,6 +238,13 @@ private:
     // Opens (or continues) a batch of quads for the image.
     void beginQuads(const Image& image);
     void endQuads();
+    // One textured quad (corners top-left, top-right, bottom-right,
+    // bottom-left) through the batch or the queue of held-back draws.
+    void drawQuad(unsigned int image, const Image& record, float x, float y, float w, float h, float uLeft,
+                  float vTop, float uRight, float vBottom, float r, float g, float b, float a);
+    bool changesNothing(float a) const;
+    // Draws the held-back quads, culled.
+    void drawQueue();
 
     short canvasWidth;
     short canvasHeight;
@@ -264,4 +292,27 @@ private:
     bool batchOpen = false;
     unsigned int batchTexture = 0;
     unsigned int batchSecondTexture = 0;
+
+    struct QueuedQuad {
+        unsigned int texture;
+        unsigned int secondTexture;
+        unsigned int program;
+        float param;
+        BlendMode mode; // normal or additive
+        float x, y, w, h;
+        float uLeft, vTop, uRight, vBottom;
+        float r, g, b, a;
+    };
+    bool culling = true;
+    BlendMode blendMode = Normal;
+    bool frameBufferDrawing = false; // canvas units are frame buffer pixels
+    bool translated = false;         // since the frame began
+    float currentParam = 0.0f;
+    std::map<unsigned int, CoverageCuller::ImageRanges> imageRanges; // by image handle
+    std::vector<unsigned int> maskedPrograms;
+    std::vector<QueuedQuad> queue;
+    std::vector<CoverageCuller::Quad> queueShapes; // queue[i]'s shape
+    std::vector<CoverageCuller::Fill> fills;
+    std::vector<CoverageCuller::Rect> rects;
+    CoverageCuller culler;
 };

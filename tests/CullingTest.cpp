@@ -1,0 +1,164 @@
+// The culled drawing path against the plain one: random frames of grid
+// strips and ghosts through the game's feather shaders and masks, drawn
+// both ways into the frame buffer, must agree to 1/255 in every channel.
+
+#include "DrawingTestSupport.h"
+#include "ImageLoader.h"
+
+#include <GL/glew.h>
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+using drawingtest::capturedOutput;
+
+// A small canvas keeps the frames quick; the pictures are scaled to it.
+const short canvasWidth = 400;
+const short canvasHeight = 240;
+
+class CullingTest : public drawingtest::WindowTest {
+protected:
+    CullingTest() : WindowTest(canvasWidth, canvasHeight) {}
+
+    void SetUp() override {
+        drawer = new OpenGLDrawer(canvasWidth, canvasHeight);
+        bool opened = false;
+        capturedOutput([&] { opened = drawer->initialise(canvasWidth, canvasHeight, false, 0); });
+        ASSERT_TRUE(opened) << SDL_GetError();
+        ASSERT_TRUE(drawer->getShadersAreSupported());
+        const std::string data = LUMENFALL_DATA_DIR;
+        capturedOutput([&] {
+            feather = drawer->loadShader(data + "/shaders/feather.vert", data + "/shaders/feather.frag");
+            ghost =
+                drawer->loadShader(data + "/shaders/ghostFeather.vert", data + "/shaders/ghostFeather.frag");
+        });
+        ASSERT_NE(feather, 0u);
+        ASSERT_NE(ghost, 0u);
+        for (int i = 0; i < 4; ++i) {
+            masks[i] = ImageLoader::loadFileImage(drawer, data + "/feathers/feather0" +
+                                                              std::to_string(i * 3) + ".png");
+            ASSERT_NE(masks[i], 0u);
+        }
+        std::mt19937 noise(7);
+        // Opaque pictures of the grid's kind, one padded to powers of two,
+        // and one with soft alpha of its own.
+        const unsigned int sizes[4][2] = {{128, 128}, {128, 128}, {100, 120}, {128, 128}};
+        for (int i = 0; i < 4; ++i) {
+            const unsigned int w = sizes[i][0], h = sizes[i][1];
+            unsigned char* pixels = new unsigned char[w * h * 4];
+            for (unsigned int p = 0; p < w * h; ++p) {
+                for (int c = 0; c < 3; ++c)
+                    pixels[p * 4 + c] = static_cast<unsigned char>(noise());
+                const unsigned int x = p % w;
+                pixels[p * 4 + 3] = i == 3 ? static_cast<unsigned char>(x < 20   ? 0
+                                                                        : x < 60 ? x * 4
+                                                                                 : 255)
+                                           : 255;
+            }
+            pictures[i] = drawer->loadImage(pixels, w, h);
+        }
+    }
+
+    float uniform(float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); }
+    int index(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); }
+
+    // One frame as the play state draws it, from the seed.
+    void drawFrame(unsigned int seed) {
+        random.seed(seed);
+        drawer->beginDrawing();
+        drawer->startFrameBufferDrawing();
+        drawer->fillRect(0, 0, canvasWidth, canvasHeight, static_cast<unsigned char>(index(256)), 40, 90,
+                         255);
+        drawer->drawImage(pictures[0], 0, 0, canvasWidth / 128.0f, canvasHeight / 128.0f, 1, 1, 1,
+                          uniform(0.0f, 1.0f));
+        drawer->drawImage(pictures[1], uniform(-50, 300), uniform(-50, 150), 2, 2, 1, 1, 1, 0.0f);
+        for (int g = 0; g < 3; ++g) {
+            drawer->useSecondImage(masks[index(4)]);
+            drawer->useShader(ghost, 0.0f);
+            const float scale = uniform(0.5f, 2.0f);
+            drawer->drawImage(pictures[index(4)], uniform(-100, 350), uniform(-100, 200), scale, scale, 1, 1,
+                              1, index(4) == 0 ? 0.0f : uniform(0.0f, 0.1f));
+            drawer->useShader(0, 0.0f);
+            drawer->useSecondImage(0);
+        }
+        // Hide values as the game sets them: most shown, some fading, some gone.
+        const float hides[4] = {0.0f, 0.0f, uniform(0.0f, 1.0f), index(2) ? 0.5f : 1.0f};
+        const int entries = 24;
+        for (int entry = 0; entry < entries; ++entry) {
+            const float hide = hides[index(4)];
+            const float x = 40.0f + (entry % 6) * 64.0f + uniform(-1, 1),
+                        y = 30.0f + (entry / 6) * 60.0f + uniform(-1, 1);
+            const unsigned int picture = pictures[index(4)];
+            drawer->useSecondImage(masks[index(4)]);
+            drawer->useShader(feather, index(20) == 0 ? 0.5f : 0.0f);
+            float top = 0.0f;
+            for (int strip = 0; strip < 8 && hide < 1.0f; ++strip) {
+                const float height = uniform(0.0f, 16.0f);
+                const float shift = index(4) ? uniform(-24.0f, 24.0f) : 0.0f;
+                drawer->drawSubImage(picture, x - 64 + shift, y - 64 + top, 0, top / 128.0f, 1,
+                                     height / 128.0f, 1, 1, 1, 1, 1, 1.0f - hide);
+                top += height;
+            }
+            drawer->useShader(0, 0.0f);
+            drawer->useSecondImage(0);
+        }
+        drawer->setBlendMode(index(2) ? Drawer::Additive : Drawer::Subtractive);
+        drawer->drawImage(pictures[index(4)], uniform(0, 300), uniform(0, 200), 0.8f, 0.3f, 1, 0.5f, 0.2f,
+                          index(2) ? 0.0f : 0.6f);
+        drawer->setBlendMode(Drawer::Normal);
+        drawer->drawText("ab", 10, 10, 16, 1, 1, 1, 1);
+    }
+
+    // The frame buffer's pixels, R, G, B, A, while it is still bound.
+    std::vector<unsigned char> frameBufferPixels() {
+        drawer->flush();
+        std::vector<unsigned char> pixels(static_cast<size_t>(canvasWidth) * canvasHeight * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, canvasWidth, canvasHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        drawer->endFrameBufferDrawing();
+        drawer->endDrawing();
+        return pixels;
+    }
+
+    unsigned int feather = 0;
+    unsigned int ghost = 0;
+    unsigned int masks[4] = {};
+    unsigned int pictures[4] = {};
+    std::mt19937 random;
+};
+
+TEST_F(CullingTest, CulledFramesMatchThePlainPath) {
+    ASSERT_TRUE(drawer->canSupport(Drawer::FrameBuffer));
+    const int frames = 300;
+    long differing = 0, total = 0;
+    int worst = 0;
+    for (int frame = 0; frame < frames; ++frame) {
+        drawer->setCulling(false);
+        drawFrame(static_cast<unsigned int>(frame));
+        const std::vector<unsigned char> plain = frameBufferPixels();
+        drawer->setCulling(true);
+        drawFrame(static_cast<unsigned int>(frame));
+        const std::vector<unsigned char> culled = frameBufferPixels();
+        for (size_t p = 0; p < plain.size(); p += 4) {
+            int most = 0;
+            for (size_t c = 0; c < 4; ++c)
+                most = std::max(most, std::abs(plain[p + c] - culled[p + c]));
+            differing += most > 0;
+            worst = std::max(worst, most);
+            if (most > 1 && !HasFailure())
+                ADD_FAILURE() << "frame " << frame << ", pixel " << p / 4 % canvasWidth << ", "
+                              << p / 4 / canvasWidth << " (rows from the bottom) differs by " << most;
+        }
+        total += static_cast<long>(plain.size() / 4);
+    }
+    std::printf("%ld of %ld pixels differ (%.6f%%), by at most %d\n", differing, total,
+                100.0 * static_cast<double>(differing) / static_cast<double>(total), worst);
+    EXPECT_LE(worst, 1);
+}
+
+} // namespace

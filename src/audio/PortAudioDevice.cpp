@@ -148,6 +148,35 @@ PaHostApiIndex PortAudioDevice::findHostApi() const {
     return fallback;
 }
 
+void PortAudioDevice::chooseSampleRate(const PaStreamParameters& output) {
+    // Every start asks for the rate of the mix first.
+    sampleRate = mixRate;
+    if (Pa_IsFormatSupported(nullptr, &output, sampleRate) == paInvalidSampleRate) {
+        Log::plain("44100Hz samplerate not supported, using 48000Hz.");
+        sampleRate = 48000.0;
+        if (Pa_IsFormatSupported(nullptr, &output, sampleRate) == paInvalidSampleRate) {
+            Log::plain("48000Hz not supported either?");
+        }
+    }
+}
+
+PortAudioDevice::Gate* PortAudioDevice::makeGate() const {
+    Gate* made = new Gate;
+    made->callback = callback;
+    made->outputChannels = outputChannels;
+    if (callback && outputChannels > 0 && sampleRate != mixRate) {
+        made->resampler.reset(new ResamplingCallback(callback, mixRate, sampleRate, outputChannels));
+        if (made->resampler->isReady()) {
+            made->callback = made->resampler.get();
+            Log::plain("Audio: resampling from " + std::to_string(static_cast<long>(mixRate)) + " Hz to " +
+                       std::to_string(static_cast<long>(sampleRate)) + " Hz.");
+        } else {
+            made->resampler.reset();
+        }
+    }
+    return made;
+}
+
 bool PortAudioDevice::start() {
     if (running) {
         return false;
@@ -168,29 +197,8 @@ bool PortAudioDevice::start() {
     PaStreamParameters input = streamParameters(info->defaultInputDevice, inputChannels);
     PaStreamParameters output = streamParameters(info->defaultOutputDevice, outputChannels);
 
-    // Every start asks for the rate of the mix first.
-    sampleRate = mixRate;
-    if (Pa_IsFormatSupported(nullptr, &output, sampleRate) == paInvalidSampleRate) {
-        Log::plain("44100Hz samplerate not supported, using 48000Hz.");
-        sampleRate = 48000.0;
-        if (Pa_IsFormatSupported(nullptr, &output, sampleRate) == paInvalidSampleRate) {
-            Log::plain("48000Hz not supported either?");
-        }
-    }
-
-    gate = new Gate;
-    gate->callback = callback;
-    gate->outputChannels = outputChannels;
-    if (callback && outputChannels > 0 && sampleRate != mixRate) {
-        gate->resampler.reset(new ResamplingCallback(callback, mixRate, sampleRate, outputChannels));
-        if (gate->resampler->isReady()) {
-            gate->callback = gate->resampler.get();
-            Log::plain("Audio: resampling from " + std::to_string(static_cast<long>(mixRate)) + " Hz to " +
-                       std::to_string(static_cast<long>(sampleRate)) + " Hz.");
-        } else {
-            gate->resampler.reset();
-        }
-    }
+    chooseSampleRate(output);
+    gate = makeGate();
     PaError error = Pa_OpenStream(
         &stream, inputChannels >= 1 ? &input : nullptr, outputChannels >= 1 ? &output : nullptr, sampleRate,
         paFramesPerBufferUnspecified, paNoFlag, &PortAudioDevice::portAudioCallback, gate);

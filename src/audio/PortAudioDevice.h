@@ -57,6 +57,11 @@ private:
     PaHostApiIndex findHostApi() const;
     // Stops, closes and releases the stream, giving up after a bound.
     static bool stopWithTimeout(PaStream* stream, Gate* gate);
+    // The stream's rate: the mix's, else 48000 Hz when the device refuses it.
+    void chooseSampleRate(const PaStreamParameters& output);
+    // The gate for a stream at sampleRate, through a converter when that is
+    // not the mix's rate.
+    Gate* makeGate() const;
 
     PaStream* stream;                      // main thread; valid while running
     Gate* gate;                            // main thread; the running stream's, handed over by stop

@@ -87,6 +87,28 @@ void mergeSpans(std::vector<CoverageCuller::Span>& spans, int gap) {
     spans.resize(kept);
 }
 
+// The non-zero alpha span of one B, G, R, A row and its longest run of
+// alpha 255.
+void measureAlpha(const unsigned char* row, int w, CoverageCuller::RowRanges& r) {
+    int alphaLo = INT_MAX, alphaHi = -1, alphaRun = 0, alphaBest = 0, alphaBestEnd = -1;
+    for (int x = 0; x < w; ++x) {
+        const unsigned char alpha = row[x * 4 + 3];
+        if (alpha) {
+            alphaLo = std::min(alphaLo, x);
+            alphaHi = x;
+        }
+        alphaRun = alpha == 255 ? alphaRun + 1 : 0;
+        if (alphaRun > alphaBest) {
+            alphaBest = alphaRun;
+            alphaBestEnd = x;
+        }
+    }
+    r.alphaLo = static_cast<short>(std::min(alphaLo, 32767));
+    r.alphaHi = static_cast<short>(alphaHi);
+    r.alphaFullLo = static_cast<short>(alphaBest ? alphaBestEnd - alphaBest + 1 : 1);
+    r.alphaFullHi = static_cast<short>(alphaBest ? alphaBestEnd : 0);
+}
+
 } // namespace
 
 const CoverageCuller::ImageRanges CoverageCuller::noMask{
@@ -102,23 +124,7 @@ CoverageCuller::ImageRanges CoverageCuller::measure(const unsigned char* pixels,
     for (unsigned int y = 0; y < height; ++y) {
         const unsigned char* row = pixels + static_cast<size_t>(y) * width * 4;
         RowRanges& r = ranges.rows[y];
-        int alphaLo = INT_MAX, alphaHi = -1, alphaRun = 0, alphaBest = 0, alphaBestEnd = -1;
-        for (int x = 0; x < w; ++x) {
-            const unsigned char alpha = row[x * 4 + 3];
-            if (alpha) {
-                alphaLo = std::min(alphaLo, x);
-                alphaHi = x;
-            }
-            alphaRun = alpha == 255 ? alphaRun + 1 : 0;
-            if (alphaRun > alphaBest) {
-                alphaBest = alphaRun;
-                alphaBestEnd = x;
-            }
-        }
-        r.alphaLo = static_cast<short>(std::min(alphaLo, 32767));
-        r.alphaHi = static_cast<short>(alphaHi);
-        r.alphaFullLo = static_cast<short>(alphaBest ? alphaBestEnd - alphaBest + 1 : 1);
-        r.alphaFullHi = static_cast<short>(alphaBest ? alphaBestEnd : 0);
+        measureAlpha(row, w, r);
 
         r.redFirst = static_cast<int>(ranges.spans.size());
         for (int x = 0; x < w;) {
@@ -271,6 +277,15 @@ void CoverageCuller::cullPlain(const Quad& q, int width, int height, Fill& fill,
     }
 }
 
+// A masked quad's pixels and texels: the pixels whose centre may lie in the
+// quad (colA..colB, rowA..rowB), those whose centre surely does (inner), and
+// the mapping of each axis onto both images.
+struct CoverageCuller::QuadFrame {
+    int colA, colB, rowA, rowB;
+    int innerColA, innerColB, innerRowA, innerRowB;
+    Axis baseX, maskX, baseY, maskY;
+};
+
 void CoverageCuller::cull(const std::vector<Quad>& quads, int width, int height, std::vector<Fill>& fills,
                           std::vector<Rect>& rects) {
     covered.resize(static_cast<size_t>(std::max(height, 0)));
@@ -292,110 +307,120 @@ void CoverageCuller::cull(const std::vector<Quad>& quads, int width, int height,
             fill.whole = true;
             continue;
         }
-        // Pixels whose centre may lie in the quad, and those whose centre surely does.
-        const int colA = std::max(0, toPixel(q.x0 - 0.5f - edgeMargin));
-        const int colB = std::min(width - 1, toPixel(q.x1 - 0.5f + edgeMargin) - 1);
-        const int rowA = std::max(0, toPixel(q.y0 - 0.5f - edgeMargin));
-        const int rowB = std::min(height - 1, toPixel(q.y1 - 0.5f + edgeMargin) - 1);
-        if (colA > colB || rowA > rowB)
-            continue; // off the canvas: nothing to fill
-        const int innerColA = std::max(0, toPixel(q.x0 - 0.5f + edgeMargin));
-        const int innerColB = std::min(width - 1, toPixel(q.x1 - 0.5f - edgeMargin) - 1);
-        const int innerRowA = toPixel(q.y0 - 0.5f + edgeMargin);
-        const int innerRowB = toPixel(q.y1 - 0.5f - edgeMargin) - 1;
+        cullMasked(q, width, height, fill, rects);
+    }
+}
 
-        const double du = (static_cast<double>(q.u1) - q.u0) / (static_cast<double>(q.x1) - q.x0);
-        const double dv = (static_cast<double>(q.v1) - q.v0) / (static_cast<double>(q.y1) - q.y0);
-        const Axis baseX{q.x0, q.u0, du, q.base->width};
-        const Axis maskX{q.x0, q.u0, du, q.mask->width};
-        const Axis baseY{q.y0, q.v0, dv, q.base->height};
-        const Axis maskY{q.y0, q.v0, dv, q.mask->height};
+void CoverageCuller::cullMasked(const Quad& q, int width, int height, Fill& fill, std::vector<Rect>& rects) {
+    const double du = (static_cast<double>(q.u1) - q.u0) / (static_cast<double>(q.x1) - q.x0);
+    const double dv = (static_cast<double>(q.v1) - q.v0) / (static_cast<double>(q.y1) - q.y0);
+    const QuadFrame f{std::max(0, toPixel(q.x0 - 0.5f - edgeMargin)),
+                      std::min(width - 1, toPixel(q.x1 - 0.5f + edgeMargin) - 1),
+                      std::max(0, toPixel(q.y0 - 0.5f - edgeMargin)),
+                      std::min(height - 1, toPixel(q.y1 - 0.5f + edgeMargin) - 1),
+                      std::max(0, toPixel(q.x0 - 0.5f + edgeMargin)),
+                      std::min(width - 1, toPixel(q.x1 - 0.5f - edgeMargin) - 1),
+                      toPixel(q.y0 - 0.5f + edgeMargin),
+                      toPixel(q.y1 - 0.5f - edgeMargin) - 1,
+                      Axis{q.x0, q.u0, du, q.base->width},
+                      Axis{q.x0, q.u0, du, q.mask->width},
+                      Axis{q.y0, q.v0, dv, q.base->height},
+                      Axis{q.y0, q.v0, dv, q.mask->height}};
+    if (f.colA > f.colB || f.rowA > f.rowB)
+        return; // off the canvas: nothing to fill
 
-        parts.clear();
-        rowParts.assign(1, 0);
-        for (int row = rowA; row <= rowB; ++row) {
-            int baseFirst, baseLast, maskFirst, maskLast;
-            baseY.footprint(row, baseFirst, baseLast);
-            maskY.footprint(row, maskFirst, maskLast);
-            int alphaLo = INT_MAX, alphaHi = -1, fullLo = INT_MIN, fullHi = INT_MAX;
-            for (int t = baseFirst; t <= baseLast; ++t) {
-                const RowRanges& r = q.base->rows[static_cast<size_t>(t)];
-                alphaLo = std::min<int>(alphaLo, r.alphaLo);
-                alphaHi = std::max<int>(alphaHi, r.alphaHi);
-                intersect(fullLo, fullHi, r.alphaFullLo, r.alphaFullHi);
-            }
-            // Non-zero alpha and non-zero red, in pixels of this row.
-            int lo = colA, hi = colB, otherLo, otherHi;
-            if (alphaLo <= alphaHi) {
-                baseX.touching(alphaLo, alphaHi, otherLo, otherHi);
-                intersect(lo, hi, otherLo, otherHi);
-            } else {
-                hi = lo - 1;
-            }
-            scratch.clear();
-            for (int t = maskFirst; t <= maskLast && lo <= hi; ++t) {
-                const RowRanges& r = q.mask->rows[static_cast<size_t>(t)];
-                for (int s = r.redFirst; s < r.redFirst + r.redCount; ++s) {
-                    const Span& span = q.mask->spans[static_cast<size_t>(s)];
-                    maskX.touching(span.first, span.second, otherLo, otherHi);
-                    intersect(otherLo, otherHi, lo, hi);
-                    if (otherLo <= otherHi)
-                        scratch.push_back(Span(otherLo, otherHi));
+    parts.clear();
+    rowParts.assign(1, 0);
+    for (int row = f.rowA; row <= f.rowB; ++row) {
+        int baseFirst, baseLast, maskFirst, maskLast;
+        f.baseY.footprint(row, baseFirst, baseLast);
+        f.maskY.footprint(row, maskFirst, maskLast);
+        int alphaLo = INT_MAX, alphaHi = -1, fullLo = INT_MIN, fullHi = INT_MAX;
+        for (int t = baseFirst; t <= baseLast; ++t) {
+            const RowRanges& r = q.base->rows[static_cast<size_t>(t)];
+            alphaLo = std::min<int>(alphaLo, r.alphaLo);
+            alphaHi = std::max<int>(alphaHi, r.alphaHi);
+            intersect(fullLo, fullHi, r.alphaFullLo, r.alphaFullHi);
+        }
+        visibleParts(q, f, row, maskFirst, maskLast, alphaLo, alphaHi);
+        rowParts.push_back(static_cast<int>(parts.size()));
+        if (q.opaqueColour && row >= f.innerRowA && row <= f.innerRowB && fullLo <= fullHi)
+            coverOpaque(q, f, row, maskFirst, maskLast, fullLo, fullHi);
+    }
+    fill.first = static_cast<int>(rects.size());
+    makeRects(f.rowA, f.rowB - f.rowA + 1, rects);
+    fill.count = static_cast<int>(rects.size()) - fill.first;
+    if (fill.count == 1) {
+        const Rect& r = rects.back();
+        if (r.x == f.colA && r.y == f.rowA && r.width == f.colB - f.colA + 1 &&
+            r.height == f.rowB - f.rowA + 1) {
+            rects.pop_back();
+            fill.count = 0;
+            fill.whole = true;
+        }
+    }
+}
+
+void CoverageCuller::visibleParts(const Quad& q, const QuadFrame& f, int row, int maskFirst, int maskLast,
+                                  int alphaLo, int alphaHi) {
+    // Non-zero alpha and non-zero red, in pixels of this row.
+    int lo = f.colA, hi = f.colB, otherLo, otherHi;
+    if (alphaLo <= alphaHi) {
+        f.baseX.touching(alphaLo, alphaHi, otherLo, otherHi);
+        intersect(lo, hi, otherLo, otherHi);
+    } else {
+        hi = lo - 1;
+    }
+    scratch.clear();
+    for (int t = maskFirst; t <= maskLast && lo <= hi; ++t) {
+        const RowRanges& r = q.mask->rows[static_cast<size_t>(t)];
+        for (int s = r.redFirst; s < r.redFirst + r.redCount; ++s) {
+            const Span& span = q.mask->spans[static_cast<size_t>(s)];
+            f.maskX.touching(span.first, span.second, otherLo, otherHi);
+            intersect(otherLo, otherHi, lo, hi);
+            if (otherLo <= otherHi)
+                scratch.push_back(Span(otherLo, otherHi));
+        }
+    }
+    mergeSpans(scratch, 0);
+    for (const Span& span : scratch)
+        uncovered(row, span.first, span.second, parts);
+}
+
+void CoverageCuller::coverOpaque(const Quad& q, const QuadFrame& f, int row, int maskFirst, int maskLast,
+                                 int fullLo, int fullHi) {
+    // Opaque: alpha 255 and red 255 over the whole footprint.
+    int opaqueLo = f.innerColA, opaqueHi = f.innerColB, otherLo, otherHi;
+    f.baseX.inside(fullLo, fullHi, otherLo, otherHi);
+    intersect(opaqueLo, opaqueHi, otherLo, otherHi);
+    if (opaqueLo > opaqueHi)
+        return;
+    const RowRanges& top = q.mask->rows[static_cast<size_t>(maskFirst)];
+    for (int s = top.fullFirst; s < top.fullFirst + top.fullCount; ++s) {
+        int runLo = q.mask->spans[static_cast<size_t>(s)].first;
+        int runHi = q.mask->spans[static_cast<size_t>(s)].second;
+        // Narrowed to the red-255 runs of the footprint's other rows.
+        for (int t = maskFirst + 1; t <= maskLast && runLo <= runHi; ++t) {
+            const RowRanges& r = q.mask->rows[static_cast<size_t>(t)];
+            int bestLo = 1, bestHi = 0;
+            for (int o = r.fullFirst; o < r.fullFirst + r.fullCount; ++o) {
+                int a = runLo, b = runHi;
+                intersect(a, b, q.mask->spans[static_cast<size_t>(o)].first,
+                          q.mask->spans[static_cast<size_t>(o)].second);
+                if (b - a > bestHi - bestLo) {
+                    bestLo = a;
+                    bestHi = b;
                 }
             }
-            mergeSpans(scratch, 0);
-            for (const Span& span : scratch)
-                uncovered(row, span.first, span.second, parts);
-            rowParts.push_back(static_cast<int>(parts.size()));
-
-            if (!q.opaqueColour || row < innerRowA || row > innerRowB || fullLo > fullHi)
-                continue;
-            // Opaque: alpha 255 and red 255 over the whole footprint.
-            int opaqueLo = innerColA, opaqueHi = innerColB;
-            baseX.inside(fullLo, fullHi, otherLo, otherHi);
-            intersect(opaqueLo, opaqueHi, otherLo, otherHi);
-            if (opaqueLo > opaqueHi)
-                continue;
-            const RowRanges& top = q.mask->rows[static_cast<size_t>(maskFirst)];
-            for (int s = top.fullFirst; s < top.fullFirst + top.fullCount; ++s) {
-                int runLo = q.mask->spans[static_cast<size_t>(s)].first;
-                int runHi = q.mask->spans[static_cast<size_t>(s)].second;
-                // Narrowed to the red-255 runs of the footprint's other rows.
-                for (int t = maskFirst + 1; t <= maskLast && runLo <= runHi; ++t) {
-                    const RowRanges& r = q.mask->rows[static_cast<size_t>(t)];
-                    int bestLo = 1, bestHi = 0;
-                    for (int o = r.fullFirst; o < r.fullFirst + r.fullCount; ++o) {
-                        int a = runLo, b = runHi;
-                        intersect(a, b, q.mask->spans[static_cast<size_t>(o)].first,
-                                  q.mask->spans[static_cast<size_t>(o)].second);
-                        if (b - a > bestHi - bestLo) {
-                            bestLo = a;
-                            bestHi = b;
-                        }
-                    }
-                    runLo = bestLo;
-                    runHi = bestHi;
-                }
-                if (runLo > runHi)
-                    continue;
-                int coverLo = opaqueLo, coverHi = opaqueHi;
-                maskX.inside(runLo, runHi, otherLo, otherHi);
-                intersect(coverLo, coverHi, otherLo, otherHi);
-                if (coverLo > coverHi)
-                    continue;
-                cover(row, coverLo, coverHi);
-            }
+            runLo = bestLo;
+            runHi = bestHi;
         }
-        fill.first = static_cast<int>(rects.size());
-        makeRects(rowA, rowB - rowA + 1, rects);
-        fill.count = static_cast<int>(rects.size()) - fill.first;
-        if (fill.count == 1) {
-            const Rect& r = rects.back();
-            if (r.x == colA && r.y == rowA && r.width == colB - colA + 1 && r.height == rowB - rowA + 1) {
-                rects.pop_back();
-                fill.count = 0;
-                fill.whole = true;
-            }
-        }
+        if (runLo > runHi)
+            continue;
+        int coverLo = opaqueLo, coverHi = opaqueHi;
+        f.maskX.inside(runLo, runHi, otherLo, otherHi);
+        intersect(coverLo, coverHi, otherLo, otherHi);
+        if (coverLo <= coverHi)
+            cover(row, coverLo, coverHi);
     }
 }

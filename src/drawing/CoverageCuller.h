@@ -82,6 +82,15 @@ private:
     // Whether every pixel of columns lo..hi of the row is covered.
     bool isCovered(int row, int lo, int hi) const;
     void cullPlain(const Quad& q, int width, int height, Fill& fill, std::vector<Rect>& rects);
+    // A masked quad's pixel and texel geometry (defined with the code).
+    struct QuadFrame;
+    void cullMasked(const Quad& q, int width, int height, Fill& fill, std::vector<Rect>& rects);
+    // Adds the row's pixels of a masked quad that can change the picture to parts.
+    void visibleParts(const Quad& q, const QuadFrame& f, int row, int maskFirst, int maskLast, int alphaLo,
+                      int alphaHi);
+    // Marks the row's exactly opaque pixels of a masked quad as covered.
+    void coverOpaque(const Quad& q, const QuadFrame& f, int row, int maskFirst, int maskLast, int fullLo,
+                     int fullHi);
 
     std::vector<std::vector<Span>> covered; // per canvas row, sorted, disjoint, not touching
     std::vector<Span> parts;                // visible parts of the quad in hand, row by row

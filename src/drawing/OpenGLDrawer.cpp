@@ -711,105 +711,116 @@ void OpenGLDrawer::drawQuad(unsigned int image, const Image& record, float x, fl
         endQuads();
 }
 
+void OpenGLDrawer::closeRun(QueueRun& run) {
+    if (run.open)
+        glEnd();
+    run.open = false;
+}
+
+void OpenGLDrawer::bindQueuedTextures(const QueuedQuad& q) {
+    glActiveTextureARB(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, q.texture);
+    if (q.program)
+        uniform1i(baseLocation, 0);
+    glActiveTextureARB(GL_TEXTURE1);
+    if (q.secondTexture) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, q.secondTexture);
+        if (q.program)
+            uniform1i(secondLocation, 1);
+    } else {
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glDisable(GL_TEXTURE_2D);
+    }
+    glActiveTextureARB(GL_TEXTURE0);
+}
+
+void OpenGLDrawer::prepareQueued(const QueuedQuad& q, QueueRun& run) {
+    if (q.mode != run.mode) {
+        closeRun(run);
+        applyBlendMode(q.mode);
+        run.mode = q.mode;
+    }
+    if (!run.bound || q.program != run.program) {
+        closeRun(run);
+        useProgramObject(q.program);
+        if (q.program)
+            uniform1f(shaderParamLocation, q.param);
+        run.program = q.program;
+        run.bound = false;
+    }
+    if (!run.bound || q.texture != run.texture || q.secondTexture != run.secondTexture) {
+        closeRun(run);
+        bindQueuedTextures(q);
+        run.texture = q.texture;
+        run.secondTexture = q.secondTexture;
+        run.bound = true;
+    }
+}
+
+void OpenGLDrawer::emitQueued(const QueuedQuad& q) {
+    glColor4f(q.r, q.g, q.b, q.a);
+    glTexCoord2f(q.uLeft, q.vTop);
+    glMultiTexCoord2fARB(GL_TEXTURE1, q.uLeft, q.vTop);
+    glVertex2f(q.x, q.y);
+    glTexCoord2f(q.uRight, q.vTop);
+    glMultiTexCoord2fARB(GL_TEXTURE1, q.uRight, q.vTop);
+    glVertex2f(q.x + q.w, q.y);
+    glTexCoord2f(q.uRight, q.vBottom);
+    glMultiTexCoord2fARB(GL_TEXTURE1, q.uRight, q.vBottom);
+    glVertex2f(q.x + q.w, q.y + q.h);
+    glTexCoord2f(q.uLeft, q.vBottom);
+    glMultiTexCoord2fARB(GL_TEXTURE1, q.uLeft, q.vBottom);
+    glVertex2f(q.x, q.y + q.h);
+}
+
+void OpenGLDrawer::finishQueue(const QueueRun& run) {
+    glDisable(GL_SCISSOR_TEST);
+    unbindImageUnits();
+    if (run.mode != blendMode)
+        applyBlendMode(blendMode);
+    // The current program, and its parameter, as useShader left them.
+    if (run.program != currentProgram)
+        useProgramObject(currentProgram);
+    if (currentProgram)
+        uniform1f(shaderParamLocation, currentParam);
+    queue.clear();
+    queueShapes.clear();
+}
+
 void OpenGLDrawer::drawQueue() {
     if (queue.empty())
         return;
     culler.cull(queueShapes, canvasWidth, canvasHeight, fills, rects);
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 0, canvasWidth, canvasHeight);
-    unsigned int program = currentProgram;
-    BlendMode mode = blendMode;
-    unsigned int texture = 0;
-    unsigned int secondTexture = 0;
-    bool bound = false;
-    bool open = false;
-    CoverageCuller::Rect scissor{0, 0, canvasWidth, canvasHeight};
-    const CoverageCuller::Rect wholeCanvas = scissor;
-    auto close = [&] {
-        if (open)
-            glEnd();
-        open = false;
-    };
+    const CoverageCuller::Rect wholeCanvas{0, 0, canvasWidth, canvasHeight};
+    QueueRun run{currentProgram, blendMode, 0, 0, false, false, wholeCanvas};
     for (size_t i = 0; i < queue.size(); ++i) {
         const QueuedQuad& q = queue[i];
         const CoverageCuller::Fill& fill = fills[i];
         const int count = fill.whole ? 1 : fill.count;
         if (count == 0)
             continue;
-        if (q.mode != mode) {
-            close();
-            applyBlendMode(q.mode);
-            mode = q.mode;
-        }
-        if (!bound || q.program != program) {
-            close();
-            useProgramObject(q.program);
-            if (q.program)
-                uniform1f(shaderParamLocation, q.param);
-            program = q.program;
-            bound = false;
-        }
-        if (!bound || q.texture != texture || q.secondTexture != secondTexture) {
-            close();
-            glActiveTextureARB(GL_TEXTURE0);
-            glBindTexture(GL_TEXTURE_2D, q.texture);
-            if (q.program)
-                uniform1i(baseLocation, 0);
-            glActiveTextureARB(GL_TEXTURE1);
-            if (q.secondTexture) {
-                glEnable(GL_TEXTURE_2D);
-                glBindTexture(GL_TEXTURE_2D, q.secondTexture);
-                if (q.program)
-                    uniform1i(secondLocation, 1);
-            } else {
-                glBindTexture(GL_TEXTURE_2D, 0);
-                glDisable(GL_TEXTURE_2D);
-            }
-            glActiveTextureARB(GL_TEXTURE0);
-            texture = q.texture;
-            secondTexture = q.secondTexture;
-            bound = true;
-        }
+        prepareQueued(q, run);
         for (int k = 0; k < count; ++k) {
             const CoverageCuller::Rect& rect =
                 fill.whole ? wholeCanvas : rects[static_cast<size_t>(fill.first + k)];
-            if (rect.x != scissor.x || rect.y != scissor.y || rect.width != scissor.width ||
-                rect.height != scissor.height) {
-                close();
+            if (rect.x != run.scissor.x || rect.y != run.scissor.y || rect.width != run.scissor.width ||
+                rect.height != run.scissor.height) {
+                closeRun(run);
                 // Scissor rows count from the bottom.
                 glScissor(rect.x, canvasHeight - rect.y - rect.height, rect.width, rect.height);
-                scissor = rect;
+                run.scissor = rect;
             }
-            if (!open)
+            if (!run.open)
                 glBegin(GL_QUADS);
-            open = true;
-            glColor4f(q.r, q.g, q.b, q.a);
-            glTexCoord2f(q.uLeft, q.vTop);
-            glMultiTexCoord2fARB(GL_TEXTURE1, q.uLeft, q.vTop);
-            glVertex2f(q.x, q.y);
-            glTexCoord2f(q.uRight, q.vTop);
-            glMultiTexCoord2fARB(GL_TEXTURE1, q.uRight, q.vTop);
-            glVertex2f(q.x + q.w, q.y);
-            glTexCoord2f(q.uRight, q.vBottom);
-            glMultiTexCoord2fARB(GL_TEXTURE1, q.uRight, q.vBottom);
-            glVertex2f(q.x + q.w, q.y + q.h);
-            glTexCoord2f(q.uLeft, q.vBottom);
-            glMultiTexCoord2fARB(GL_TEXTURE1, q.uLeft, q.vBottom);
-            glVertex2f(q.x, q.y + q.h);
+            run.open = true;
+            emitQueued(q);
         }
     }
-    close();
-    glDisable(GL_SCISSOR_TEST);
-    unbindImageUnits();
-    if (mode != blendMode)
-        applyBlendMode(blendMode);
-    // The current program, and its parameter, as useShader left them.
-    if (program != currentProgram)
-        useProgramObject(currentProgram);
-    if (currentProgram)
-        uniform1f(shaderParamLocation, currentParam);
-    queue.clear();
-    queueShapes.clear();
+    closeRun(run);
+    finishQueue(run);
 }
 
 void OpenGLDrawer::drawImageRot(unsigned int image, float x, float y, float angle, float pivotX, float pivotY,

@@ -303,6 +303,25 @@ private:
         float uLeft, vTop, uRight, vBottom;
         float r, g, b, a;
     };
+    // What the held-back fill has set up so far.
+    struct QueueRun {
+        unsigned int program;
+        BlendMode mode;
+        unsigned int texture;
+        unsigned int secondTexture;
+        bool bound; // the texture units hold texture and secondTexture
+        bool open;  // between glBegin and glEnd
+        CoverageCuller::Rect scissor;
+    };
+    // Blend mode, program and textures of a held-back quad, where they
+    // differ from what the run has set up.
+    void prepareQueued(const QueuedQuad& q, QueueRun& run);
+    void bindQueuedTextures(const QueuedQuad& q);
+    // The quad's colour and four corners, inside glBegin(GL_QUADS).
+    static void emitQueued(const QueuedQuad& q);
+    static void closeRun(QueueRun& run);
+    // Back to the blend mode and program setBlendMode and useShader left.
+    void finishQueue(const QueueRun& run);
     bool culling = true;
     BlendMode blendMode = Normal;
     bool frameBufferDrawing = false; // canvas units are frame buffer pixels

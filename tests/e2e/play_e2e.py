@@ -271,7 +271,11 @@ class PlayThroughTest(unittest.TestCase):
     def test_sound_starts_with_play_and_the_voices_fall_away_as_the_words_complete(self):
         note, _ = self.audio("recording", 0.2, self.gap("recording", "gameplay") - 0.3)
         first, _ = self.audio("gameplay", 0.3, 3.0)
-        full, _ = self.audio("frame100", -4.0, 0.0)
+        # All voices at full loudness: the last of the 24 recordings starts on
+        # the 47th frame and fades in over 100000 samples (2.3 s), so in the
+        # seconds before frame 100 the mix may still be rising (it was, at 18
+        # frames a second). The driver waits 4 s after frame 100 to type.
+        full, _ = self.audio("hack", -3.5, 0.0)
         # Eight seconds: long enough to even out the speech, short enough that
         # the next word's level is still low.
         one, _ = self.audio("hack-complete", 0.5, 8.0)

@@ -5,7 +5,9 @@
 // post-processing shader. The feathers are the game's own masks; strips and
 // entries sit off whole pixels, as the game's do. Times the plain path (no
 // culling) and the culled one side by side, in alternating runs of frames,
-// and prints both and their ratio; then the plain path one draw per call,
+// and prints both and their ratio; the culled path once with the
+// two-texture program and once from masked copies of the pictures (the
+// game's own feather shaders allow both); then the plain path one draw per call,
 // and the bare load: the same strips with plain texturing and the
 // full-screen pictures, without ghosts, feathers or additive copies.
 //
@@ -52,15 +54,6 @@ const char* vertexShader = "void main() {\n"
                            "    gl_FrontColor = gl_Color;\n"
                            "    gl_Position = ftransform();\n"
                            "}\n";
-const char* featherShader = "uniform sampler2D base;\n"
-                            "uniform sampler2D second;\n"
-                            "uniform float shaderParam;\n"
-                            "void main() {\n"
-                            "    vec4 picture = texture2D(base, gl_TexCoord[0].st);\n"
-                            "    vec4 feather = texture2D(second, gl_TexCoord[1].st);\n"
-                            "    gl_FragColor = vec4(picture.rgb, picture.a * feather.r) * gl_Color;\n"
-                            "    // alpha: base.a * colour.a * second.r\n"
-                            "}\n";
 const char* postShader = "uniform sampler2D base;\n"
                          "uniform sampler2D second;\n"
                          "uniform float shaderParam;\n"
@@ -148,20 +141,26 @@ double millisecondsPerFrame(OpenGLDrawer& drawer, const Scene& scene, int frames
     return std::chrono::duration<double, std::milli>(end - start).count() / frames;
 }
 
-// The plain and the culled path in alternating runs of up to 25 frames, so
-// that both see the same load on a shared machine.
+const int pathCount = 3;
+const char* const pathNames[pathCount] = {
+    "Plain path batched:      ", "Culled, two textures:    ", "Culled, masked copies:   "};
+
+// The plain path, the culled one with the two-texture program and the culled
+// one from masked copies, in alternating runs of up to 25 frames, so that
+// all see the same load on a shared machine.
 // Wall and processor milliseconds per frame, [path][0 wall, 1 processor].
-void sideBySide(OpenGLDrawer& drawer, const Scene& scene, int frames, double times[2][2]) {
-    double totals[2][2] = {{0.0, 0.0}, {0.0, 0.0}};
+void sideBySide(OpenGLDrawer& drawer, const Scene& scene, int frames, double times[pathCount][2]) {
+    double totals[pathCount][2] = {};
     for (int done = 0; done < frames; done += 25) {
         const int run = std::min(25, frames - done);
-        for (int path = 0; path < 2; ++path) {
-            drawer.setCulling(path == 1);
+        for (int path = 0; path < pathCount; ++path) {
+            drawer.setCulling(path > 0);
+            drawer.setBaking(path == 2);
             totals[path][0] += millisecondsPerFrame(drawer, scene, run, done) * run;
             totals[path][1] += processorPerFrame * run;
         }
     }
-    for (int path = 0; path < 2; ++path)
+    for (int path = 0; path < pathCount; ++path)
         for (int kind = 0; kind < 2; ++kind)
             times[path][kind] = totals[path][kind] / frames;
 }
@@ -194,7 +193,7 @@ int main(int argc, char** argv) {
                 std::perror("mkdtemp");
                 return 1;
             }
-            const std::string vertex = writeShader(folder, "feather.vert", vertexShader);
+            const std::string vertex = writeShader(folder, "post.vert", vertexShader);
             Scene scene{};
             scene.background = makePicture(drawer, 1024, 512, 1);
             scene.portrait = makePicture(drawer, 1024, 512, 2);
@@ -210,19 +209,22 @@ int main(int argc, char** argv) {
                     return 1;
                 }
             }
-            scene.feather = drawer.loadShader(vertex, writeShader(folder, "feather.frag", featherShader));
-            scene.ghost = drawer.loadShader(vertex, writeShader(folder, "ghost.frag", featherShader));
+            const std::string shaders = LUMENFALL_DATA_DIR "/shaders/";
+            scene.feather = drawer.loadShader(shaders + "feather.vert", shaders + "feather.frag");
+            scene.ghost = drawer.loadShader(shaders + "ghostFeather.vert", shaders + "ghostFeather.frag");
             scene.post = drawer.loadShader(vertex, writeShader(folder, "post.frag", postShader));
 
-            double times[2][2];
+            double times[pathCount][2];
             sideBySide(drawer, scene, frames, times);
-            std::printf("Strips %d rows high\n", stripHeight);
-            std::printf("Plain path batched:  %.1f ms per frame (%.1f ms processor) over %d frames\n",
-                        times[0][0], times[0][1], frames);
-            std::printf("Culled path batched: %.1f ms per frame (%.1f ms processor) over %d frames\n",
-                        times[1][0], times[1][1], frames);
-            std::printf("Culled / plain:      %.3f (processor %.3f)\n", times[1][0] / times[0][0],
-                        times[1][1] / times[0][1]);
+            std::printf("Strips %d rows high, %d frames\n", stripHeight, frames);
+            for (int path = 0; path < pathCount; ++path) {
+                std::printf("%s%.1f ms per frame (%.1f ms processor)", pathNames[path], times[path][0],
+                            times[path][1]);
+                if (path > 0)
+                    std::printf(", %.3f of plain (processor %.3f)", times[path][0] / times[0][0],
+                                times[path][1] / times[0][1]);
+                std::printf("\n");
+            }
             std::fflush(stdout);
             drawer.setCulling(false);
             drawer.setBatching(false);
@@ -234,9 +236,7 @@ int main(int argc, char** argv) {
             std::printf("Plain path, bare load batched: %.1f ms per frame over %d frames "
                         "(plain strips and full-screen passes only)\n",
                         bare, frames);
-            std::remove((std::string(folder) + "/feather.vert").c_str());
-            std::remove((std::string(folder) + "/feather.frag").c_str());
-            std::remove((std::string(folder) + "/ghost.frag").c_str());
+            std::remove((std::string(folder) + "/post.vert").c_str());
             std::remove((std::string(folder) + "/post.frag").c_str());
             rmdir(folder);
         }

@@ -158,6 +158,9 @@ CoverageCuller::ImageRanges CoverageCuller::measure(const unsigned char* pixels,
         }
         r.fullCount = static_cast<int>(ranges.spans.size()) - r.fullFirst;
     }
+    ranges.opaque = std::all_of(ranges.rows.begin(), ranges.rows.end(), [w](const RowRanges& r) {
+        return r.alphaFullLo == 0 && r.alphaFullHi == w - 1;
+    });
     return ranges;
 }
 

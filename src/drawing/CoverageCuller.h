@@ -34,6 +34,7 @@ public:
         int height = 0;
         std::vector<RowRanges> rows;
         std::vector<Span> spans;
+        bool opaque = false; // every alpha 255
     };
 
     // One quad in canvas pixels (y down) with its texture coordinates

@@ -21,6 +21,7 @@
 
 const unsigned char* OpenGLDrawer::line_png = LineStroke::linestroke_png;
 const char* const OpenGLDrawer::maskedProgramMark = "// alpha: base.a * colour.a * second.r";
+const char* const OpenGLDrawer::bakedProgramMark = "// rgb: base.rgb * colour.rgb";
 unsigned int OpenGLDrawer::lineImage = 0;
 
 namespace {
@@ -535,6 +536,7 @@ void OpenGLDrawer::releaseImage(unsigned int image) {
     glDeleteTextures(1, &it->second.texture);
     images.erase(it);
     imageRanges.erase(image);
+    baker.forget(image);
 }
 
 const OpenGLDrawer::Image* OpenGLDrawer::getImage(unsigned int image) const {
@@ -618,6 +620,11 @@ void OpenGLDrawer::setCulling(bool enabled) {
     culling = enabled;
 }
 
+void OpenGLDrawer::setBaking(bool enabled) {
+    flush();
+    baking = enabled;
+}
+
 namespace {
 
 // One corner with the same texture coordinate on both units: the second
@@ -677,8 +684,21 @@ void OpenGLDrawer::drawQuad(unsigned int image, const Image& record, float x, fl
         auto maskRanges = imageRanges.find(secondImage);
         if (baseRanges != imageRanges.end() && maskRanges != imageRanges.end()) {
             endQuads();
-            queue.push_back(QueuedQuad{record.texture, second->second.texture, currentProgram, currentParam,
-                                       Normal, x, y, w, h, uLeft, vTop, uRight, vBottom, r, g, b, a});
+            const Image& mask = second->second;
+            const unsigned int width = powerOfTwo(record.width);
+            const unsigned int height = powerOfTwo(record.height);
+            // Only opaque pictures: the copy's alpha is then the mask's
+            // own, with no rounding of a product.
+            if (baking && baseRanges->second.opaque && width == powerOfTwo(mask.width) &&
+                height == powerOfTwo(mask.height) &&
+                std::find(bakedPrograms.begin(), bakedPrograms.end(), currentProgram) !=
+                    bakedPrograms.end()) {
+                queue.push_back(QueuedQuad{0, 0, 0, 0.0f, Normal, x, y, w, h, uLeft, vTop, uRight, vBottom, r,
+                                           g, b, a, image, secondImage});
+            } else {
+                queue.push_back(QueuedQuad{record.texture, mask.texture, currentProgram, currentParam, Normal,
+                                           x, y, w, h, uLeft, vTop, uRight, vBottom, r, g, b, a, 0, 0});
+            }
             queueShapes.push_back(CoverageCuller::Quad{&baseRanges->second, &maskRanges->second, x, y, x + w,
                                                        y + h, uLeft, vTop, uRight, vBottom, a == 1.0f});
             return;
@@ -690,7 +710,7 @@ void OpenGLDrawer::drawQuad(unsigned int image, const Image& record, float x, fl
         blendMode != Subtractive && twoTextureUnits) {
         endQuads();
         queue.push_back(QueuedQuad{record.texture, 0, 0, 0.0f, blendMode, x, y, w, h, uLeft, vTop, uRight,
-                                   vBottom, r, g, b, a});
+                                   vBottom, r, g, b, a, 0, 0});
         // Fixed-function texturing multiplies alpha as a masked program
         // does, with a mask of 1 everywhere.
         auto baseRanges = imageRanges.find(image);
@@ -788,10 +808,21 @@ void OpenGLDrawer::finishQueue(const QueueRun& run) {
     queueShapes.clear();
 }
 
+void OpenGLDrawer::makeMaskedCopies() {
+    for (QueuedQuad& q : queue) {
+        if (q.mask == 0)
+            continue;
+        const Image& record = findImage(q.image);
+        q.texture = baker.texture(q.image, record.texture, q.mask, findImage(q.mask).texture,
+                                  powerOfTwo(record.width), powerOfTwo(record.height));
+    }
+}
+
 void OpenGLDrawer::drawQueue() {
     if (queue.empty())
         return;
     culler.cull(queueShapes, canvasWidth, canvasHeight, fills, rects);
+    makeMaskedCopies();
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 0, canvasWidth, canvasHeight);
     const CoverageCuller::Rect wholeCanvas{0, 0, canvasWidth, canvasHeight};
@@ -1020,6 +1051,7 @@ void OpenGLDrawer::applyBlend(unsigned int source, unsigned int target, unsigned
 
 void OpenGLDrawer::beginDrawing() {
     flush();
+    baker.nextFrame();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     translated = false;
@@ -1130,8 +1162,11 @@ unsigned int OpenGLDrawer::loadShader(const std::string& vertexFile, const std::
         printInfoLog(program, true);
     }
 
-    if (fragmentText.find(maskedProgramMark) != std::string::npos)
+    if (fragmentText.find(maskedProgramMark) != std::string::npos) {
         maskedPrograms.push_back(program);
+        if (fragmentText.find(bakedProgramMark) != std::string::npos)
+            bakedPrograms.push_back(program);
+    }
     baseLocation = getUniformLocation(program, "base");
     secondLocation = getUniformLocation(program, "second");
     shaderParamLocation = getUniformLocation(program, "shaderParam");

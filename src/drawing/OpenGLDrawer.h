@@ -2,6 +2,7 @@
 
 #include "CoverageCuller.h"
 #include "Drawer.h"
+#include "MaskBaker.h"
 
 #include <map>
 #include <string>
@@ -28,7 +29,11 @@ class OpenGLFont;
 // scissor rectangles so that texture coordinates, and so the picture, stay
 // those of the plain path (CoverageCuller says which pixels). Draws with
 // colour alpha 0 in normal or additive blending, which change nothing, are
-// left out.
+// left out. A held-back draw through a program that also promises
+// bakedProgramMark is made by fixed-function texturing from a copy of its
+// picture with the mask multiplied into the alpha (MaskBaker), when the
+// picture is opaque and both images have the same texture size: one texture
+// per pixel instead of two, and no program.
 // No OpenGL types appear here, so including this header pulls in no OpenGL.
 class OpenGLDrawer : public Drawer {
 public:
@@ -109,6 +114,9 @@ public:
     // at the same texture coordinates); the drawer culls its draws.
     unsigned int loadShader(const std::string& vertexFile, const std::string& fragmentFile) override;
     static const char* const maskedProgramMark;
+    // With it, and shaderParam 0, a masked program also promises that each
+    // fragment's colour is the base image's colour times the draw colour.
+    static const char* const bakedProgramMark;
     bool getShadersAreSupported() const override { return shadersAreSupported; }
     unsigned int loadFont(const std::string& name, float size) override;
     void beginDrawing() override;
@@ -172,6 +180,10 @@ public:
     // Whether fill that cannot change the picture is skipped (see above).
     void setCulling(bool enabled);
     bool getCulling() const { return culling; }
+    // Whether culled masked draws may be made from masked copies (true by
+    // default; see above).
+    void setBaking(bool enabled);
+    size_t getMaskedCopies() const { return baker.copies(); }
     // Null when no image has the handle.
     const Image* getImage(unsigned int image) const;
     const Polygon* getPolygon(unsigned int polygon) const;
@@ -245,6 +257,10 @@ private:
     bool changesNothing(float a) const;
     // Draws the held-back quads, culled.
     void drawQueue();
+    // Gives each held-back quad that is drawn from a masked copy its texture.
+    // Done before any of them is drawn: reading a picture back while the
+    // rasteriser still holds draws that use it would wait for them.
+    void makeMaskedCopies();
 
     short canvasWidth;
     short canvasHeight;
@@ -302,6 +318,9 @@ private:
         float x, y, w, h;
         float uLeft, vTop, uRight, vBottom;
         float r, g, b, a;
+        // Drawn from the masked copy of image by mask, made when the queue is
+        // drawn (texture 0 until then), when mask is not 0.
+        unsigned int image, mask;
     };
     // What the held-back fill has set up so far.
     struct QueueRun {
@@ -329,6 +348,9 @@ private:
     float currentParam = 0.0f;
     std::map<unsigned int, CoverageCuller::ImageRanges> imageRanges; // by image handle
     std::vector<unsigned int> maskedPrograms;
+    std::vector<unsigned int> bakedPrograms;
+    bool baking = true;
+    MaskBaker baker;
     std::vector<QueuedQuad> queue;
     std::vector<CoverageCuller::Quad> queueShapes; // queue[i]'s shape
     std::vector<CoverageCuller::Fill> fills;

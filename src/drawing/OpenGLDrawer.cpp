@@ -669,6 +669,15 @@ bool OpenGLDrawer::changesNothing(float a) const {
     return culling && a <= 0.0f && blendMode != Subtractive && alphaMultiplied;
 }
 
+bool OpenGLDrawer::drawsFromCopy(const Image& record, const CoverageCuller::ImageRanges& ranges,
+                                 const Image& mask) const {
+    // Only opaque pictures: the copy's alpha is then the mask's own, with no
+    // rounding of a product.
+    return baking && ranges.opaque && powerOfTwo(record.width) == powerOfTwo(mask.width) &&
+           powerOfTwo(record.height) == powerOfTwo(mask.height) &&
+           std::find(bakedPrograms.begin(), bakedPrograms.end(), currentProgram) != bakedPrograms.end();
+}
+
 void OpenGLDrawer::drawQuad(unsigned int image, const Image& record, float x, float y, float w, float h,
                             float uLeft, float vTop, float uRight, float vBottom, float r, float g, float b,
                             float a) {
@@ -685,20 +694,12 @@ void OpenGLDrawer::drawQuad(unsigned int image, const Image& record, float x, fl
         if (baseRanges != imageRanges.end() && maskRanges != imageRanges.end()) {
             endQuads();
             const Image& mask = second->second;
-            const unsigned int width = powerOfTwo(record.width);
-            const unsigned int height = powerOfTwo(record.height);
-            // Only opaque pictures: the copy's alpha is then the mask's
-            // own, with no rounding of a product.
-            if (baking && baseRanges->second.opaque && width == powerOfTwo(mask.width) &&
-                height == powerOfTwo(mask.height) &&
-                std::find(bakedPrograms.begin(), bakedPrograms.end(), currentProgram) !=
-                    bakedPrograms.end()) {
+            if (drawsFromCopy(record, baseRanges->second, mask))
                 queue.push_back(QueuedQuad{0, 0, 0, 0.0f, Normal, x, y, w, h, uLeft, vTop, uRight, vBottom, r,
                                            g, b, a, image, secondImage});
-            } else {
+            else
                 queue.push_back(QueuedQuad{record.texture, mask.texture, currentProgram, currentParam, Normal,
                                            x, y, w, h, uLeft, vTop, uRight, vBottom, r, g, b, a, 0, 0});
-            }
             queueShapes.push_back(CoverageCuller::Quad{&baseRanges->second, &maskRanges->second, x, y, x + w,
                                                        y + h, uLeft, vTop, uRight, vBottom, a == 1.0f});
             return;

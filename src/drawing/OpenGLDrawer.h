@@ -255,6 +255,10 @@ private:
     void drawQuad(unsigned int image, const Image& record, float x, float y, float w, float h, float uLeft,
                   float vTop, float uRight, float vBottom, float r, float g, float b, float a);
     bool changesNothing(float a) const;
+    // Whether a held-back masked quad of this picture and mask, through the
+    // current program, is drawn from a masked copy.
+    bool drawsFromCopy(const Image& record, const CoverageCuller::ImageRanges& ranges,
+                       const Image& mask) const;
     // Draws the held-back quads, culled.
     void drawQueue();
     // Gives each held-back quad that is drawn from a masked copy its texture.

@@ -276,10 +276,11 @@ class PlayThroughTest(unittest.TestCase):
         # seconds before frame 100 the mix may still be rising (it was, at 18
         # frames a second). The driver waits 4 s after frame 100 to type.
         full, _ = self.audio("hack", -3.5, 0.0)
-        # Eight seconds: long enough to even out the speech, short enough that
-        # the next word's level is still low.
-        one, _ = self.audio("hack-complete", 0.5, 8.0)
-        two, _ = self.audio("scandal-complete", 0.5, 8.0)
+        # Up to eight seconds: long enough to even out the speech, and over
+        # before the next word's level reaches 0.4 (after "scandal", the
+        # strings ring from a level sum of 2.5).
+        one, _ = self.audio("hack-complete", 0.5, min(8.0, self.gap("hack-complete", "scandal-0.4")))
+        two, _ = self.audio("scandal-complete", 0.5, min(8.0, self.gap("scandal-complete", "paedophile-0.4")))
         levels = [rms(x) for x in (note, first, full, one, two)]
         print("rms: note %.4f, first play seconds %.4f, all voices %.4f, after hack %.4f, after scandal %.4f"
               % tuple(levels))

@@ -352,8 +352,15 @@ class PlayThrough:
             progress = progress_lines(self.game)
             if (progress and progress[-1][1] > self.typing_from_frame + 300 and progress[-1][3][index] == 0.0):
                 raise PlayError("300 frames of typing %r left its level at 0: the keys do not reach the game" % word)
+            progress = progress_lines(self.game)
+            if word + "-0.4" not in self.run.marks:
+                # The first line at 0.4: from there the level sum may near
+                # the strings' 2.5, so what comes before is the voices alone.
+                reached = [line for line in progress
+                           if line[3][index] >= 0.4 and line[0] > self.run.marks[word]]
+                if reached:
+                    self.mark(word + "-0.4", reached[0][0])
             if not half_taken:
-                progress = progress_lines(self.game)
                 if progress and progress[-1][3][index] >= 0.5 and progress[-1][0] > self.run.marks[word]:
                     self.shot(half_shot)
                     half_taken = True

@@ -3,32 +3,54 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <cstdlib>
+#include <string>
+
 int ScreenResolution::getScreenWidth() {
-    return query().width;
+    return desktop().width;
 }
 
 int ScreenResolution::getScreenHeight() {
-    return query().height;
+    return desktop().height;
+}
+
+bool ScreenResolution::displayOpens() {
+    return desktop().opened;
+}
+
+int ScreenResolution::primaryMonitorIndex() {
+    return desktop().primaryIndex;
+}
+
+const ScreenResolution::Desktop& ScreenResolution::desktop() {
+    // One question to the X server per display name: the start asks for the
+    // size, the primary monitor and whether the display opens at all.
+    static Desktop answer;
+    static std::string askedName;
+    static bool asked = false;
+    const char* name = std::getenv("DISPLAY");
+    const std::string current = name ? name : "";
+    if (!asked || current != askedName) {
+        answer = query();
+        askedName = current;
+        asked = true;
+    }
+    return answer;
 }
 
 namespace {
 
 // RandR 1.5 lists monitors directly and marks the primary one. A screen that
 // spans several monitors must not be taken for one big desktop.
-bool primaryFromMonitors(Display* display, Window root, int& width, int& height) {
+bool primaryFromMonitors(Display* display, Window root, int& width, int& height, int& primaryIndex) {
     int count = 0;
     XRRMonitorInfo* monitors = XRRGetMonitors(display, root, True, &count);
     if (!monitors)
         return false;
-    int chosen = -1;
-    for (int i = 0; i < count; ++i) {
-        if (monitors[i].primary) {
-            chosen = i;
-            break;
-        }
-    }
-    if (chosen < 0 && count > 0)
-        chosen = 0;
+    for (int i = 0; i < count && primaryIndex < 0; ++i)
+        if (monitors[i].primary)
+            primaryIndex = i;
+    const int chosen = primaryIndex >= 0 ? primaryIndex : (count > 0 ? 0 : -1);
     if (chosen >= 0) {
         width = monitors[chosen].width;
         height = monitors[chosen].height;
@@ -65,42 +87,12 @@ bool primaryFromOutput(Display* display, Window root, int& width, int& height) {
 
 } // namespace
 
-bool ScreenResolution::displayOpens() {
+ScreenResolution::Desktop ScreenResolution::query() {
+    Desktop desktop{false, 1024, 768, -1};
     Display* display = XOpenDisplay(nullptr);
     if (!display)
-        return false;
-    XCloseDisplay(display);
-    return true;
-}
-
-int ScreenResolution::primaryMonitorIndex() {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return -1;
-    int chosen = -1;
-    int eventBase = 0;
-    int errorBase = 0;
-    int major = 0;
-    int minor = 0;
-    if (XRRQueryExtension(display, &eventBase, &errorBase) && XRRQueryVersion(display, &major, &minor) &&
-        (major > 1 || (major == 1 && minor >= 5))) {
-        int count = 0;
-        XRRMonitorInfo* monitors = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
-        for (int i = 0; monitors && i < count && chosen < 0; ++i)
-            if (monitors[i].primary)
-                chosen = i;
-        if (monitors)
-            XRRFreeMonitors(monitors);
-    }
-    XCloseDisplay(display);
-    return chosen;
-}
-
-ScreenResolution::Size ScreenResolution::query() {
-    Size size{1024, 768};
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return size;
+        return desktop;
+    desktop.opened = true;
     int screen = DefaultScreen(display);
     Window root = RootWindow(display, screen);
     int width = 0;
@@ -112,7 +104,7 @@ ScreenResolution::Size ScreenResolution::query() {
     bool found = false;
     if (XRRQueryExtension(display, &eventBase, &errorBase) && XRRQueryVersion(display, &major, &minor)) {
         if (major > 1 || (major == 1 && minor >= 5))
-            found = primaryFromMonitors(display, root, width, height);
+            found = primaryFromMonitors(display, root, width, height, desktop.primaryIndex);
         if (!found && (major > 1 || (major == 1 && minor >= 3)))
             found = primaryFromOutput(display, root, width, height);
     }
@@ -121,7 +113,9 @@ ScreenResolution::Size ScreenResolution::query() {
         height = DisplayHeight(display, screen);
     }
     XCloseDisplay(display);
-    if (width > 0 && height > 0)
-        size = Size{width, height};
-    return size;
+    if (width > 0 && height > 0) {
+        desktop.width = width;
+        desktop.height = height;
+    }
+    return desktop;
 }

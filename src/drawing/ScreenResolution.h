@@ -14,9 +14,13 @@ public:
     static int primaryMonitorIndex();
 
 private:
-    struct Size {
+    struct Desktop {
+        bool opened;
         int width;
         int height;
+        int primaryIndex;
     };
-    static Size query();
+    // Asks the X server once per display name; later calls reuse the answer.
+    static const Desktop& desktop();
+    static Desktop query();
 };

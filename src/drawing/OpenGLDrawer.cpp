@@ -780,19 +780,13 @@ void OpenGLDrawer::prepareQueued(const QueuedQuad& q, QueueRun& run) {
 }
 
 void OpenGLDrawer::emitQueued(const QueuedQuad& q) {
+    // Only a quad with a second image needs its coordinates on unit 1.
+    const bool twoUnits = q.secondTexture != 0;
     glColor4f(q.r, q.g, q.b, q.a);
-    glTexCoord2f(q.uLeft, q.vTop);
-    glMultiTexCoord2fARB(GL_TEXTURE1, q.uLeft, q.vTop);
-    glVertex2f(q.x, q.y);
-    glTexCoord2f(q.uRight, q.vTop);
-    glMultiTexCoord2fARB(GL_TEXTURE1, q.uRight, q.vTop);
-    glVertex2f(q.x + q.w, q.y);
-    glTexCoord2f(q.uRight, q.vBottom);
-    glMultiTexCoord2fARB(GL_TEXTURE1, q.uRight, q.vBottom);
-    glVertex2f(q.x + q.w, q.y + q.h);
-    glTexCoord2f(q.uLeft, q.vBottom);
-    glMultiTexCoord2fARB(GL_TEXTURE1, q.uLeft, q.vBottom);
-    glVertex2f(q.x, q.y + q.h);
+    corner(q.uLeft, q.vTop, q.x, q.y, twoUnits);
+    corner(q.uRight, q.vTop, q.x + q.w, q.y, twoUnits);
+    corner(q.uRight, q.vBottom, q.x + q.w, q.y + q.h, twoUnits);
+    corner(q.uLeft, q.vBottom, q.x, q.y + q.h, twoUnits);
 }
 
 void OpenGLDrawer::finishQueue(const QueueRun& run) {

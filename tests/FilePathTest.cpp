@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -63,6 +64,22 @@ TEST(FilePath, KindQueriesOnFilesFoldersAndTheEmptyPath) {
     EXPECT_FALSE(empty.isDirectory());
     EXPECT_EQ(empty.getNumChildren(), 0);
     EXPECT_FALSE(FilePath(folder.path + "/missing").exists());
+}
+
+TEST(FilePath, OnlyRegularFilesOpenForReadingAndAPipeDoesNotBlock) {
+    TempFolder folder;
+    folder.write("file.txt", "abc");
+    std::FILE* file = FilePath::openForReading(folder.path + "/file.txt");
+    ASSERT_NE(file, nullptr);
+    char text[4] = {};
+    EXPECT_EQ(std::fread(text, 1, 3, file), 3u);
+    EXPECT_STREQ(text, "abc");
+    std::fclose(file);
+    EXPECT_EQ(FilePath::openForReading(folder.path), nullptr);
+    ASSERT_EQ(mkfifo((folder.path + "/pipe").c_str(), 0600), 0);
+    EXPECT_EQ(FilePath::openForReading(folder.path + "/pipe"), nullptr);
+    EXPECT_EQ(FilePath::openForReading(folder.path + "/missing"), nullptr);
+    EXPECT_EQ(FilePath::openForReading(""), nullptr);
 }
 
 TEST(FilePath, ParentNameAndExtensionRules) {

@@ -1,12 +1,13 @@
 #include "OggOpener.h"
 
 #include "DecodeGuard.h"
+#include "FilePath.h"
 #include "Log.h"
 
 #include <cstdio>
 
 bool OggOpener::open(const std::string& path, OggVorbis_File* decoder, const std::string& whenDamaged) {
-    FILE* file = std::fopen(path.c_str(), "rb");
+    FILE* file = FilePath::openForReading(path);
     if (!file) {
         Log::plain("vorbisfile: fopen could not open file: " + path);
         return false;

@@ -45,6 +45,26 @@ bool FilePath::isFile() const {
     return true;
 }
 
+std::FILE* FilePath::openForReading(const std::string& path) {
+    if (path.empty())
+        return nullptr;
+    // Without O_NONBLOCK, opening a pipe would wait for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info;
+    const int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "rb");
+    if (!file)
+        close(fd);
+    return file;
+}
+
 std::vector<std::string> FilePath::getSortedChildNames() const {
     std::vector<std::string> names;
     if (path.empty())

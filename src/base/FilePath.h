@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ public:
     std::string getName() const;
     // Everything after the last "." of the whole path; empty for a directory.
     std::string getExtension() const;
+
+    // The file at path opened for reading ("rb"), or null when it cannot be
+    // opened or is not a regular file (a folder, a pipe, a device); opening
+    // never waits for a writer.
+    static std::FILE* openForReading(const std::string& path);
 
     bool createAsDirectory() const;
     // Copies the file's bytes to target (no shell involved); true on success.

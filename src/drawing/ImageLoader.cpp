@@ -1,6 +1,7 @@
 #include "ImageLoader.h"
 
 #include "Drawer.h"
+#include "FilePath.h"
 #include "Log.h"
 
 #include <SDL/SDL.h>
@@ -93,7 +94,7 @@ ImageData ImageLoader::loadImage(const std::string& path) {
     // The whole file is read first, so that the decoders see the same
     // stream as for pictures in memory.
     std::vector<char> bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    if (std::FILE* file = FilePath::openForReading(path)) {
         char block[65536];
         size_t n;
         while ((n = std::fread(block, 1, sizeof(block), file)) > 0)

@@ -20,8 +20,18 @@ CoverageCuller::ImageRanges picture(unsigned int width, unsigned int height, uns
 
 CoverageCuller::Quad quad(const CoverageCuller::ImageRanges& base, const CoverageCuller::ImageRanges& mask,
                           float x, float y, float alpha) {
-    return CoverageCuller::Quad{&base, &mask, x,    y,    x + 64.0f,    y + 16.0f,
-                                0.0f,  0.0f,  1.0f, 1.0f, alpha == 1.0f};
+    return CoverageCuller::Quad{CoverageCuller::Kind::MaskedPicture,
+                                &base,
+                                &mask,
+                                x,
+                                y,
+                                x + 64.0f,
+                                y + 16.0f,
+                                0.0f,
+                                0.0f,
+                                1.0f,
+                                1.0f,
+                                alpha == 1.0f};
 }
 
 TEST(CoverageCullerTest, LeavesOutCoveredAndTransparentPixelsOnly) {

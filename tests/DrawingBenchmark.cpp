@@ -5,9 +5,8 @@
 // post-processing shader. The feathers are the game's own masks; strips and
 // entries sit off whole pixels, as the game's do. Times the plain path (no
 // culling) and the culled one side by side, in alternating runs of frames,
-// and prints both and their ratio; the culled path once with the
-// two-texture program and once from masked copies of the pictures (the
-// game's own feather shaders allow both); then the plain path one draw per call,
+// and prints both and their ratio (the culled path is forced on, whatever
+// the renderer); then the plain path one draw per call,
 // and the bare load: the same strips with plain texturing and the
 // full-screen pictures, without ghosts, feathers or additive copies.
 //
@@ -141,13 +140,11 @@ double millisecondsPerFrame(OpenGLDrawer& drawer, const Scene& scene, int frames
     return std::chrono::duration<double, std::milli>(end - start).count() / frames;
 }
 
-const int pathCount = 3;
-const char* const pathNames[pathCount] = {
-    "Plain path batched:      ", "Culled, two textures:    ", "Culled, masked copies:   "};
+const int pathCount = 2;
+const char* const pathNames[pathCount] = {"Plain path batched:      ", "Culled path:             "};
 
-// The plain path, the culled one with the two-texture program and the culled
-// one from masked copies, in alternating runs of up to 25 frames, so that
-// all see the same load on a shared machine.
+// The plain path and the culled one in alternating runs of up to 25 frames,
+// so that both see the same load on a shared machine.
 // Wall and processor milliseconds per frame, [path][0 wall, 1 processor].
 void sideBySide(OpenGLDrawer& drawer, const Scene& scene, int frames, double times[pathCount][2]) {
     double totals[pathCount][2] = {};
@@ -155,7 +152,6 @@ void sideBySide(OpenGLDrawer& drawer, const Scene& scene, int frames, double tim
         const int run = std::min(25, frames - done);
         for (int path = 0; path < pathCount; ++path) {
             drawer.setCulling(path > 0);
-            drawer.setBaking(path == 2);
             totals[path][0] += millisecondsPerFrame(drawer, scene, run, done) * run;
             totals[path][1] += processorPerFrame * run;
         }
@@ -172,6 +168,7 @@ int main(int argc, char** argv) {
     if (argc > 2)
         stripHeight = std::min(64, std::max(1, std::atoi(argv[2])));
     setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
+    setenv("LUMENFALL_CULLED_DRAWING", "1", 1);
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "SDL_Init failed: %s\n", SDL_GetError());
         return 1;

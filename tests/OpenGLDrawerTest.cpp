@@ -7,6 +7,7 @@
 #include <fstream>
 #include <new>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using drawingtest::capturedOutput;
@@ -637,6 +638,17 @@ TEST_F(OpenGLDrawerTest, ShaderFilesAreReadWhole) {
     EXPECT_EQ(drawer->loadShaderFile(writeFile("ten.txt", "0123456789")), "0123456789");
     EXPECT_EQ(drawer->loadShaderFile(writeFile("zero.txt", std::string("ab\0cd", 5))), "ab");
     EXPECT_EQ(drawer->loadShaderFile("/nonexistent/shader.frag"), "");
+}
+
+TEST_F(OpenGLDrawerTest, AShaderPathThatIsNoRegularFileReadsAsEmptyAndIsNamed) {
+    const std::string folder = writeFile("shader-folder.frag", "");
+    std::remove(folder.c_str());
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    std::string text = "unread";
+    const std::string output = capturedOutput([&] { text = drawer->loadShaderFile(folder); });
+    rmdir(folder.c_str());
+    EXPECT_EQ(text, "");
+    EXPECT_NE(output.find("Could not read " + folder), std::string::npos) << output;
 }
 
 TEST_F(OpenGLDrawerTest, ScreenPixelsAreRgbBottomRowFirst) {

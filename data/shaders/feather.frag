@@ -2,7 +2,7 @@
 // A grid strip with soft edges: the picture, tinted by the draw colour, whose alpha
 // (the strip's fade) is multiplied by the feather mask in the second picture's red
 // channel. shaderParam raises the mask's strength (the game passes 0).
-// The drawer culls and draws from masked copies by these promises, true at
+// The drawer culls and draws in fixed function by these promises, true at
 // shaderParam 0:
 // alpha: base.a * colour.a * second.r
 // rgb: base.rgb * colour.rgb

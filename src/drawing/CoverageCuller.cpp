@@ -111,7 +111,7 @@ void measureAlpha(const unsigned char* row, int w, CoverageCuller::RowRanges& r)
 
 } // namespace
 
-const CoverageCuller::ImageRanges CoverageCuller::noMask{
+const CoverageCuller::ImageRanges CoverageCuller::wholeMask{
     1, 1, {RowRanges{0, 0, 0, 0, 0, 1, 1, 1}}, {{0, 0}, {0, 0}}};
 
 CoverageCuller::ImageRanges CoverageCuller::measure(const unsigned char* pixels, unsigned int width,
@@ -298,15 +298,17 @@ void CoverageCuller::cull(const std::vector<Quad>& quads, int width, int height,
     rects.clear();
 
     for (size_t i = quads.size(); i-- > 0;) {
-        const Quad& q = quads[i];
         Fill& fill = fills[i];
-        if (!q.base && !q.mask) {
-            cullPlain(q, width, height, fill, rects);
+        if (quads[i].kind == Kind::Tiles) {
+            cullPlain(quads[i], width, height, fill, rects);
             continue;
         }
+        Quad q = quads[i];
+        if (q.kind == Kind::Picture)
+            q.mask = &wholeMask;
         // A mirrored, empty or unmeasured quad is drawn as it is and hides nothing.
-        if (!(q.x1 > q.x0 && q.y1 > q.y0 && q.u1 > q.u0 && q.v1 > q.v0) || !q.base || !q.mask ||
-            q.base->rows.empty() || q.mask->rows.empty()) {
+        if (!(q.x1 > q.x0 && q.y1 > q.y0 && q.u1 > q.u0 && q.v1 > q.v0) || q.base->rows.empty() ||
+            q.mask->rows.empty()) {
             fill.whole = true;
             continue;
         }

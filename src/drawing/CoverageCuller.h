@@ -37,13 +37,18 @@ public:
         bool opaque = false; // every alpha 255
     };
 
+    // How a quad's pixels are known: a plain draw of an unmeasured picture
+    // hides nothing and is filled in tiles that later opaque pixels do not
+    // wholly cover; a measured picture is culled by its own alpha, alone or
+    // times a measured mask's red.
+    enum class Kind { Tiles, Picture, MaskedPicture };
+
     // One quad in canvas pixels (y down) with its texture coordinates
     // (fractions of the texture) at the top-left and bottom-right corners.
-    // Without base and mask it is a plain draw that hides nothing: it is
-    // filled in tiles that later opaque pixels do not wholly cover.
     struct Quad {
-        const ImageRanges* base;
-        const ImageRanges* mask;
+        Kind kind;
+        const ImageRanges* base; // read for Picture and MaskedPicture
+        const ImageRanges* mask; // read for MaskedPicture
         float x0, y0, x1, y1;
         float u0, v0, u1, v1;
         bool opaqueColour; // colour alpha exactly 1
@@ -62,9 +67,6 @@ public:
         bool whole;
     };
 
-    // A mask of red 255 everywhere.
-    static const ImageRanges noMask;
-
     // Ranges of a B, G, R, A image, rows top to bottom.
     static ImageRanges measure(const unsigned char* pixels, unsigned int width, unsigned int height);
 
@@ -75,6 +77,9 @@ public:
               std::vector<Rect>& rects);
 
 private:
+    // A mask of red 255 everywhere, for a picture drawn without one.
+    static const ImageRanges wholeMask;
+
     // Appends the parts of [lo, hi] that no covered span of the row holds.
     void uncovered(int row, int lo, int hi, std::vector<Span>& parts) const;
     void cover(int row, int lo, int hi);

@@ -1,6 +1,8 @@
 #include "OpenGLDrawer.h"
 
+#include "CulledDrawing.h"
 #include "FatalCheck.h"
+#include "FilePath.h"
 #include "ImageLoader.h"
 #include "LineStroke.h"
 #include "Log.h"
@@ -16,12 +18,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <new>
 
 const unsigned char* OpenGLDrawer::line_png = LineStroke::linestroke_png;
-const char* const OpenGLDrawer::maskedProgramMark = "// alpha: base.a * colour.a * second.r";
-const char* const OpenGLDrawer::bakedProgramMark = "// rgb: base.rgb * colour.rgb";
 unsigned int OpenGLDrawer::lineImage = 0;
 
 namespace {
@@ -107,9 +106,6 @@ OpenGLDrawer::OpenGLDrawer(short width, short height) : canvasWidth(width), canv
     for (Image& glyph : glyphs)
         glyph = Image{0, 0, 0, 1.0f, 1.0f};
     linePngSize = static_cast<int>(LineStroke::linestroke_png_size);
-    // The plain path, for comparing pictures and speed.
-    const char* plain = std::getenv("LUMENFALL_PLAIN_DRAWING");
-    culling = !plain || !*plain || std::strcmp(plain, "0") == 0;
     // SDL_ttf must be running before the first font is built.
     TTFSingleton::getInstance();
 }
@@ -148,7 +144,7 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
                    ".");
     setupShaderFunctions();
     readTextureLimits();
-    logRenderer();
+    chooseRenderPath();
 
     screenWidth = openedWidth;
     screenHeight = openedHeight;
@@ -216,13 +212,6 @@ bool OpenGLDrawer::changeDisplayMode(unsigned short width, unsigned short height
     return true;
 }
 
-bool OpenGLDrawer::isSoftwareRenderer(const std::string& renderer) {
-    for (const char* name : {"llvmpipe", "softpipe", "swrast"})
-        if (renderer.find(name) != std::string::npos)
-            return true;
-    return false;
-}
-
 bool OpenGLDrawer::displayHasOpenGL() {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
@@ -234,12 +223,17 @@ bool OpenGLDrawer::displayHasOpenGL() {
     return found;
 }
 
-void OpenGLDrawer::logRenderer() {
+void OpenGLDrawer::chooseRenderPath() {
     const std::string renderer = glText(GL_RENDERER);
     Log::plain("OpenGL renderer: " + renderer + " (OpenGL " + glText(GL_VERSION) + ").");
-    if (isSoftwareRenderer(renderer))
+    if (CulledDrawing::isSoftwareRenderer(renderer))
         Log::plain("OpenGL is rendered in software here: the frame rate will be low. Installing the "
                    "graphics card's own OpenGL driver makes the game run smoothly.");
+    const CulledDrawing::Choice choice = CulledDrawing::choose(
+        renderer, std::getenv("LUMENFALL_PLAIN_DRAWING"), std::getenv("LUMENFALL_CULLED_DRAWING"),
+        frameBuffersAreSupported && twoTextureUnits && shadersAreSupported);
+    Log::plain(choice.reason);
+    culled.reset(choice.culled ? new CulledDrawing : nullptr);
 }
 
 // Remembers the largest texture side, which no picture may pass, and logs
@@ -519,8 +513,8 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
 
     GLuint texture = makeTexture(pixels, paddedWidth, paddedHeight, GL_BGRA, texInterp, true);
     const unsigned int handle = findFreeHandle();
-    // Nearest filtering samples one texel where the ranges assume two: still within them.
-    imageRanges[handle] = CoverageCuller::measure(pixels, paddedWidth, paddedHeight);
+    if (culled)
+        culled->measure(handle, pixels, paddedWidth, paddedHeight);
     delete[] pixels;
 
     images[handle] =
@@ -535,8 +529,8 @@ void OpenGLDrawer::releaseImage(unsigned int image) {
     flush();
     glDeleteTextures(1, &it->second.texture);
     images.erase(it);
-    imageRanges.erase(image);
-    baker.forget(image);
+    if (culled)
+        culled->forget(image);
 }
 
 const OpenGLDrawer::Image* OpenGLDrawer::getImage(unsigned int image) const {
@@ -561,13 +555,11 @@ void OpenGLDrawer::bindImageUnits(const Image& image) {
     if (currentProgram)
         uniform1i(baseLocation, 0);
     // With one texture unit the second image is left out.
-    if (!twoTextureUnits)
-        return;
-    auto second = secondImage ? images.find(secondImage) : images.end();
-    if (second != images.end()) {
+    const Image* second = secondRecord();
+    if (second) {
         glActiveTextureARB(GL_TEXTURE1);
         glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, second->second.texture);
+        glBindTexture(GL_TEXTURE_2D, second->texture);
         if (currentProgram)
             uniform1i(secondLocation, 1);
         glActiveTextureARB(GL_TEXTURE0);
@@ -585,8 +577,8 @@ void OpenGLDrawer::unbindImageUnits() {
 }
 
 void OpenGLDrawer::beginQuads(const Image& image) {
-    auto second = secondImage && twoTextureUnits ? images.find(secondImage) : images.end();
-    const unsigned int secondTexture = second != images.end() ? second->second.texture : 0;
+    const Image* second = secondRecord();
+    const unsigned int secondTexture = second ? second->texture : 0;
     if (batchOpen && image.texture == batchTexture && secondTexture == batchSecondTexture)
         return;
     endQuads();
@@ -605,9 +597,28 @@ void OpenGLDrawer::endQuads() {
     batchOpen = false;
 }
 
+const OpenGLDrawer::Image* OpenGLDrawer::secondRecord() const {
+    // With one texture unit the second image is left out.
+    if (!secondImage || !twoTextureUnits)
+        return nullptr;
+    return getImage(secondImage);
+}
+
 void OpenGLDrawer::flush() {
     endQuads();
-    drawQueue();
+    drawHeld();
+}
+
+void OpenGLDrawer::drawHeld() {
+    if (!culled || !culled->holdsAny())
+        return;
+    // Held draws blend by adding, whatever the mode set since.
+    applyBlendMode(Normal);
+    culled->drawHeld(canvasWidth, canvasHeight);
+    applyBlendMode(blendMode);
+    useProgramObject(currentProgram);
+    if (currentProgram)
+        uniform1f(shaderParamLocation, currentParam);
 }
 
 void OpenGLDrawer::setBatching(bool enabled) {
@@ -618,11 +629,6 @@ void OpenGLDrawer::setBatching(bool enabled) {
 void OpenGLDrawer::setCulling(bool enabled) {
     flush();
     culling = enabled;
-}
-
-void OpenGLDrawer::setBaking(bool enabled) {
-    flush();
-    baking = enabled;
 }
 
 namespace {
@@ -660,68 +666,30 @@ void OpenGLDrawer::drawSubImage(unsigned int image, float x, float y, float sour
     drawQuad(image, record, x, y, w, h, uLeft, vTop, uRight, vBottom, r, g, b, a);
 }
 
-bool OpenGLDrawer::changesNothing(float a) const {
-    // Fixed-function texturing and masked programs multiply the colour's
-    // alpha in; with alpha 0 both blend modes keep the target as it was.
-    const bool alphaMultiplied =
-        currentProgram == 0 ||
-        std::find(maskedPrograms.begin(), maskedPrograms.end(), currentProgram) != maskedPrograms.end();
-    return culling && a <= 0.0f && blendMode != Subtractive && alphaMultiplied;
-}
-
-bool OpenGLDrawer::drawsFromCopy(const Image& record, const CoverageCuller::ImageRanges& ranges,
-                                 const Image& mask) const {
-    // Only opaque pictures: the copy's alpha is then the mask's own, with no
-    // rounding of a product.
-    return baking && ranges.opaque && powerOfTwo(record.width) == powerOfTwo(mask.width) &&
-           powerOfTwo(record.height) == powerOfTwo(mask.height) &&
-           std::find(bakedPrograms.begin(), bakedPrograms.end(), currentProgram) != bakedPrograms.end();
-}
-
 void OpenGLDrawer::drawQuad(unsigned int image, const Image& record, float x, float y, float w, float h,
                             float uLeft, float vTop, float uRight, float vBottom, float r, float g, float b,
                             float a) {
-    if (changesNothing(a))
-        return;
-    auto second = secondImage && twoTextureUnits ? images.find(secondImage) : images.end();
-    const bool masked =
-        currentProgram != 0 && currentParam == 0.0f &&
-        std::find(maskedPrograms.begin(), maskedPrograms.end(), currentProgram) != maskedPrograms.end();
-    if (culling && masked && frameBufferDrawing && !translated && blendMode == Normal &&
-        second != images.end()) {
-        auto baseRanges = imageRanges.find(image);
-        auto maskRanges = imageRanges.find(secondImage);
-        if (baseRanges != imageRanges.end() && maskRanges != imageRanges.end()) {
+    if (culled && culling) {
+        const Image* second = secondRecord();
+        std::optional<CulledDrawing::Picture> secondPicture;
+        if (second)
+            secondPicture = CulledDrawing::Picture{secondImage, second->texture};
+        const CulledDrawing::Draw draw{{image, record.texture},
+                                       secondPicture,
+                                       currentProgram,
+                                       currentParam,
+                                       blendMode,
+                                       frameBufferDrawing,
+                                       offsetX,
+                                       offsetY,
+                                       {x, y, w, h, uLeft, vTop, uRight, vBottom, r, g, b, a}};
+        const CulledDrawing::Answer answer = culled->take(draw);
+        if (answer == CulledDrawing::Answer::Held)
             endQuads();
-            const Image& mask = second->second;
-            if (drawsFromCopy(record, baseRanges->second, mask))
-                queue.push_back(QueuedQuad{0, 0, 0, 0.0f, Normal, x, y, w, h, uLeft, vTop, uRight, vBottom, r,
-                                           g, b, a, image, secondImage});
-            else
-                queue.push_back(QueuedQuad{record.texture, mask.texture, currentProgram, currentParam, Normal,
-                                           x, y, w, h, uLeft, vTop, uRight, vBottom, r, g, b, a, 0, 0});
-            queueShapes.push_back(CoverageCuller::Quad{&baseRanges->second, &maskRanges->second, x, y, x + w,
-                                                       y + h, uLeft, vTop, uRight, vBottom, a == 1.0f});
+        if (answer != CulledDrawing::Answer::DrawNow)
             return;
-        }
+        drawHeld();
     }
-    // A plain textured draw before masked ones is held back too: where they
-    // turn out to cover it, it need not be filled.
-    if (culling && currentProgram == 0 && second == images.end() && frameBufferDrawing && !translated &&
-        blendMode != Subtractive && twoTextureUnits) {
-        endQuads();
-        queue.push_back(QueuedQuad{record.texture, 0, 0, 0.0f, blendMode, x, y, w, h, uLeft, vTop, uRight,
-                                   vBottom, r, g, b, a, 0, 0});
-        // Fixed-function texturing multiplies alpha as a masked program
-        // does, with a mask of 1 everywhere.
-        auto baseRanges = imageRanges.find(image);
-        const bool measured = baseRanges != imageRanges.end() && w > 0.0f && h > 0.0f;
-        queueShapes.push_back(CoverageCuller::Quad{
-            measured ? &baseRanges->second : nullptr, measured ? &CoverageCuller::noMask : nullptr, x, y,
-            x + w, y + h, uLeft, vTop, uRight, vBottom, a == 1.0f && blendMode == Normal});
-        return;
-    }
-    drawQueue();
     beginQuads(record);
     glColor4f(r, g, b, a);
     corner(uLeft, vTop, x, y, twoTextureUnits);
@@ -730,123 +698,6 @@ void OpenGLDrawer::drawQuad(unsigned int image, const Image& record, float x, fl
     corner(uLeft, vBottom, x, y + h, twoTextureUnits);
     if (!batching)
         endQuads();
-}
-
-void OpenGLDrawer::closeRun(QueueRun& run) {
-    if (run.open)
-        glEnd();
-    run.open = false;
-}
-
-void OpenGLDrawer::bindQueuedTextures(const QueuedQuad& q) {
-    glActiveTextureARB(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, q.texture);
-    if (q.program)
-        uniform1i(baseLocation, 0);
-    glActiveTextureARB(GL_TEXTURE1);
-    if (q.secondTexture) {
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, q.secondTexture);
-        if (q.program)
-            uniform1i(secondLocation, 1);
-    } else {
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glDisable(GL_TEXTURE_2D);
-    }
-    glActiveTextureARB(GL_TEXTURE0);
-}
-
-void OpenGLDrawer::prepareQueued(const QueuedQuad& q, QueueRun& run) {
-    if (q.mode != run.mode) {
-        closeRun(run);
-        applyBlendMode(q.mode);
-        run.mode = q.mode;
-    }
-    if (!run.bound || q.program != run.program) {
-        closeRun(run);
-        useProgramObject(q.program);
-        if (q.program)
-            uniform1f(shaderParamLocation, q.param);
-        run.program = q.program;
-        run.bound = false;
-    }
-    if (!run.bound || q.texture != run.texture || q.secondTexture != run.secondTexture) {
-        closeRun(run);
-        bindQueuedTextures(q);
-        run.texture = q.texture;
-        run.secondTexture = q.secondTexture;
-        run.bound = true;
-    }
-}
-
-void OpenGLDrawer::emitQueued(const QueuedQuad& q) {
-    // Only a quad with a second image needs its coordinates on unit 1.
-    const bool twoUnits = q.secondTexture != 0;
-    glColor4f(q.r, q.g, q.b, q.a);
-    corner(q.uLeft, q.vTop, q.x, q.y, twoUnits);
-    corner(q.uRight, q.vTop, q.x + q.w, q.y, twoUnits);
-    corner(q.uRight, q.vBottom, q.x + q.w, q.y + q.h, twoUnits);
-    corner(q.uLeft, q.vBottom, q.x, q.y + q.h, twoUnits);
-}
-
-void OpenGLDrawer::finishQueue(const QueueRun& run) {
-    glDisable(GL_SCISSOR_TEST);
-    unbindImageUnits();
-    if (run.mode != blendMode)
-        applyBlendMode(blendMode);
-    // The current program, and its parameter, as useShader left them.
-    if (run.program != currentProgram)
-        useProgramObject(currentProgram);
-    if (currentProgram)
-        uniform1f(shaderParamLocation, currentParam);
-    queue.clear();
-    queueShapes.clear();
-}
-
-void OpenGLDrawer::makeMaskedCopies() {
-    for (QueuedQuad& q : queue) {
-        if (q.mask == 0)
-            continue;
-        const Image& record = findImage(q.image);
-        q.texture = baker.texture(q.image, record.texture, q.mask, findImage(q.mask).texture,
-                                  powerOfTwo(record.width), powerOfTwo(record.height));
-    }
-}
-
-void OpenGLDrawer::drawQueue() {
-    if (queue.empty())
-        return;
-    culler.cull(queueShapes, canvasWidth, canvasHeight, fills, rects);
-    makeMaskedCopies();
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(0, 0, canvasWidth, canvasHeight);
-    const CoverageCuller::Rect wholeCanvas{0, 0, canvasWidth, canvasHeight};
-    QueueRun run{currentProgram, blendMode, 0, 0, false, false, wholeCanvas};
-    for (size_t i = 0; i < queue.size(); ++i) {
-        const QueuedQuad& q = queue[i];
-        const CoverageCuller::Fill& fill = fills[i];
-        const int count = fill.whole ? 1 : fill.count;
-        if (count == 0)
-            continue;
-        prepareQueued(q, run);
-        for (int k = 0; k < count; ++k) {
-            const CoverageCuller::Rect& rect =
-                fill.whole ? wholeCanvas : rects[static_cast<size_t>(fill.first + k)];
-            if (rect.x != run.scissor.x || rect.y != run.scissor.y || rect.width != run.scissor.width ||
-                rect.height != run.scissor.height) {
-                closeRun(run);
-                // Scissor rows count from the bottom.
-                glScissor(rect.x, canvasHeight - rect.y - rect.height, rect.width, rect.height);
-                run.scissor = rect;
-            }
-            if (!run.open)
-                glBegin(GL_QUADS);
-            run.open = true;
-            emitQueued(q);
-        }
-    }
-    closeRun(run);
-    finishQueue(run);
 }
 
 void OpenGLDrawer::drawImageRot(unsigned int image, float x, float y, float angle, float pivotX, float pivotY,
@@ -1003,17 +854,14 @@ void OpenGLDrawer::fillGradient(float x, float y, float width, float height, uns
 
 void OpenGLDrawer::translate(float x, float y) {
     flush();
-    if (x != 0.0f || y != 0.0f)
-        translated = true;
+    offsetX += x;
+    offsetY += y;
     glTranslatef(x, y, 0.0f);
 }
 
 void OpenGLDrawer::setBlendMode(BlendMode mode) {
-    // Held-back draws keep their own normal or additive blending.
-    if (mode == Subtractive || !culling)
-        flush();
-    else
-        endQuads();
+    // Draws held back keep their own blending.
+    endQuads();
     blendMode = mode;
     applyBlendMode(mode);
 }
@@ -1046,10 +894,10 @@ void OpenGLDrawer::applyBlend(unsigned int source, unsigned int target, unsigned
 
 void OpenGLDrawer::beginDrawing() {
     flush();
-    baker.nextFrame();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    translated = false;
+    offsetX = 0.0f;
+    offsetY = 0.0f;
 }
 
 void OpenGLDrawer::endDrawing() {
@@ -1073,17 +921,17 @@ unsigned char* OpenGLDrawer::getScreenPixels() {
 std::string OpenGLDrawer::loadShaderFile(const std::string& path) {
     if (path.empty())
         return std::string();
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    std::FILE* file = FilePath::openForReading(path);
+    if (!file) {
+        Log::plain("OpenGLDrawer: Could not read " + path + "; its source is taken as empty.");
         return std::string();
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    if (size <= 0)
-        return std::string();
-    file.seekg(0, std::ios::beg);
-    std::string text(static_cast<size_t>(size), '\0');
-    file.read(&text[0], size);
-    text.resize(static_cast<size_t>(file.gcount()));
+    }
+    std::string text;
+    char block[4096];
+    size_t n;
+    while ((n = std::fread(block, 1, sizeof block, file)) > 0)
+        text.append(block, n);
+    std::fclose(file);
     // The text ends at its first zero byte, as a C string would.
     const size_t zero = text.find('\0');
     if (zero != std::string::npos)
@@ -1157,11 +1005,8 @@ unsigned int OpenGLDrawer::loadShader(const std::string& vertexFile, const std::
         printInfoLog(program, true);
     }
 
-    if (fragmentText.find(maskedProgramMark) != std::string::npos) {
-        maskedPrograms.push_back(program);
-        if (fragmentText.find(bakedProgramMark) != std::string::npos)
-            bakedPrograms.push_back(program);
-    }
+    if (culled)
+        culled->readPromises(program, fragmentText);
     baseLocation = getUniformLocation(program, "base");
     secondLocation = getUniformLocation(program, "second");
     shaderParamLocation = getUniformLocation(program, "shaderParam");

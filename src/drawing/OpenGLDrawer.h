@@ -1,13 +1,13 @@
 #pragma once
 
-#include "CoverageCuller.h"
 #include "Drawer.h"
-#include "MaskBaker.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+class CulledDrawing;
 class OpenGLFont;
 
 // The OpenGL 2 drawer on an SDL 1.2 window. It fits the logical canvas into
@@ -20,20 +20,11 @@ class OpenGLFont;
 // the open batch, so the draw order and the picture are those of one draw per
 // call. Code that calls OpenGL itself between draws must call flush() first.
 //
-// Culling (on unless the environment sets LUMENFALL_PLAIN_DRAWING to
-// anything but 0, or setCulling(false)): while drawing into the frame
-// buffer, drawImage and drawSubImage calls through a masked program (see
-// loadShader, normal blending) or without a program (normal or additive
-// blending, no second image) are held back until anything else happens, then
-// filled only where they can change the picture, each limited by whole-pixel
-// scissor rectangles so that texture coordinates, and so the picture, stay
-// those of the plain path (CoverageCuller says which pixels). Draws with
-// colour alpha 0 in normal or additive blending, which change nothing, are
-// left out. A held-back draw through a program that also promises
-// bakedProgramMark is made by fixed-function texturing from a copy of its
-// picture with the mask multiplied into the alpha (MaskBaker), when the
-// picture is opaque and both images have the same texture size: one texture
-// per pixel instead of two, and no program.
+// The path is chosen once, from the renderer, before the first picture is
+// loaded (CulledDrawing::choose): software rasterisers get the culled path,
+// where textured draws into the frame buffer are held back and filled only
+// where they can change the picture (CulledDrawing); every other renderer
+// gets the plain path, and nothing is measured or held.
 // No OpenGL types appear here, so including this header pulls in no OpenGL.
 class OpenGLDrawer : public Drawer {
 public:
@@ -99,8 +90,6 @@ public:
     bool changeDisplayMode(unsigned short width, unsigned short height, bool fullscreen);
     // Whether the X display offers OpenGL (GLX) at all.
     static bool displayHasOpenGL();
-    // Whether a GL_RENDERER text names one of Mesa's software rasterisers.
-    static bool isSoftwareRenderer(const std::string& renderer);
     // Refuses (handle 0, buffer released, nothing logged: the caller names the
     // picture) a picture whose padded texture would be larger than the
     // driver's largest on either side, or whose padded copy cannot be
@@ -108,15 +97,10 @@ public:
     unsigned int loadImage(unsigned char* pixels, unsigned int width, unsigned int height) override;
     void releaseImage(unsigned int image) override;
     unsigned int loadPoly(float* points, int count) override;
-    // A fragment program whose source holds maskedProgramMark promises that,
-    // with shaderParam 0, each fragment's alpha is the base image's alpha
-    // times the colour's alpha times the second image's red (both images
-    // at the same texture coordinates); the drawer culls its draws.
+    // A fragment program may promise in its source what it computes
+    // (CulledDrawing::maskedMark and colourMark); the culled path holds
+    // its draws by that.
     unsigned int loadShader(const std::string& vertexFile, const std::string& fragmentFile) override;
-    static const char* const maskedProgramMark;
-    // With it, and shaderParam 0, a masked program also promises that each
-    // fragment's colour is the base image's colour times the draw colour.
-    static const char* const bakedProgramMark;
     bool getShadersAreSupported() const override { return shadersAreSupported; }
     unsigned int loadFont(const std::string& name, float size) override;
     void beginDrawing() override;
@@ -177,13 +161,14 @@ public:
     // Whether consecutive draws may share one batch (true by default); off
     // gives one OpenGL primitive per call.
     void setBatching(bool enabled);
-    // Whether fill that cannot change the picture is skipped (see above).
+    // Whether the culled path, when it was chosen, takes the draws from now
+    // on (true by default); false draws them as the plain path does, to
+    // compare pictures and speed. Without the culled path it changes nothing.
     void setCulling(bool enabled);
-    bool getCulling() const { return culling; }
-    // Whether culled masked draws may be made from masked copies (true by
-    // default; see above).
-    void setBaking(bool enabled);
-    size_t getMaskedCopies() const { return baker.copies(); }
+    // Whether the culled path was chosen at start.
+    bool hasCulledPath() const { return culled != nullptr; }
+    // The culled path's draws so far, or null without it.
+    const CulledDrawing* getCulledPath() const { return culled.get(); }
     // Null when no image has the handle.
     const Image* getImage(unsigned int image) const;
     const Polygon* getPolygon(unsigned int polygon) const;
@@ -227,8 +212,9 @@ private:
     bool openWithFallbacks(unsigned short width, unsigned short height, bool fullscreen, int antialias);
     // Keeps and logs the largest texture side the driver takes.
     void readTextureLimits();
-    // Logs GL_RENDERER and GL_VERSION, and a warning for software rendering.
-    void logRenderer();
+    // Logs GL_RENDERER and GL_VERSION, a warning for software rendering and
+    // the drawing path, which it chooses from the renderer.
+    void chooseRenderPath();
     // Blend factors (GLenum values) and, where the driver has it, equation.
     void applyBlend(unsigned int source, unsigned int target, unsigned int equation);
     void applyBlendMode(BlendMode mode);
@@ -250,21 +236,14 @@ private:
     // Opens (or continues) a batch of quads for the image.
     void beginQuads(const Image& image);
     void endQuads();
-    // One textured quad (corners top-left, top-right, bottom-right,
-    // bottom-left) through the batch or the queue of held-back draws.
+    // One textured quad through the culled path, or the batch.
     void drawQuad(unsigned int image, const Image& record, float x, float y, float w, float h, float uLeft,
                   float vTop, float uRight, float vBottom, float r, float g, float b, float a);
-    bool changesNothing(float a) const;
-    // Whether a held-back masked quad of this picture and mask, through the
-    // current program, is drawn from a masked copy.
-    bool drawsFromCopy(const Image& record, const CoverageCuller::ImageRanges& ranges,
-                       const Image& mask) const;
-    // Draws the held-back quads, culled.
-    void drawQueue();
-    // Gives each held-back quad that is drawn from a masked copy its texture.
-    // Done before any of them is drawn: reading a picture back while the
-    // rasteriser still holds draws that use it would wait for them.
-    void makeMaskedCopies();
+    // The second image's record, when it is set and can be drawn.
+    const Image* secondRecord() const;
+    // Fills the culled path's held draws, then sets the drawer's own blend
+    // mode and program again.
+    void drawHeld();
 
     short canvasWidth;
     short canvasHeight;
@@ -313,51 +292,11 @@ private:
     unsigned int batchTexture = 0;
     unsigned int batchSecondTexture = 0;
 
-    struct QueuedQuad {
-        unsigned int texture;
-        unsigned int secondTexture;
-        unsigned int program;
-        float param;
-        BlendMode mode; // normal or additive
-        float x, y, w, h;
-        float uLeft, vTop, uRight, vBottom;
-        float r, g, b, a;
-        // Drawn from the masked copy of image by mask, made when the queue is
-        // drawn (texture 0 until then), when mask is not 0.
-        unsigned int image, mask;
-    };
-    // What the held-back fill has set up so far.
-    struct QueueRun {
-        unsigned int program;
-        BlendMode mode;
-        unsigned int texture;
-        unsigned int secondTexture;
-        bool bound; // the texture units hold texture and secondTexture
-        bool open;  // between glBegin and glEnd
-        CoverageCuller::Rect scissor;
-    };
-    // Blend mode, program and textures of a held-back quad, where they
-    // differ from what the run has set up.
-    void prepareQueued(const QueuedQuad& q, QueueRun& run);
-    void bindQueuedTextures(const QueuedQuad& q);
-    // The quad's colour and four corners, inside glBegin(GL_QUADS).
-    static void emitQueued(const QueuedQuad& q);
-    static void closeRun(QueueRun& run);
-    // Back to the blend mode and program setBlendMode and useShader left.
-    void finishQueue(const QueueRun& run);
-    bool culling = true;
     BlendMode blendMode = Normal;
     bool frameBufferDrawing = false; // canvas units are frame buffer pixels
-    bool translated = false;         // since the frame began
+    float offsetX = 0.0f;            // the translation since the frame began
+    float offsetY = 0.0f;
     float currentParam = 0.0f;
-    std::map<unsigned int, CoverageCuller::ImageRanges> imageRanges; // by image handle
-    std::vector<unsigned int> maskedPrograms;
-    std::vector<unsigned int> bakedPrograms;
-    bool baking = true;
-    MaskBaker baker;
-    std::vector<QueuedQuad> queue;
-    std::vector<CoverageCuller::Quad> queueShapes; // queue[i]'s shape
-    std::vector<CoverageCuller::Fill> fills;
-    std::vector<CoverageCuller::Rect> rects;
-    CoverageCuller culler;
+    std::unique_ptr<CulledDrawing> culled; // only on the culled path
+    bool culling = true;
 };

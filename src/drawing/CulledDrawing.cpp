@@ -1,0 +1,264 @@
+#include "CulledDrawing.h"
+
+#include <GL/glew.h>
+
+#include <cstring>
+
+const char* const CulledDrawing::maskedMark = "// alpha: base.a * colour.a * second.r";
+const char* const CulledDrawing::colourMark = "// rgb: base.rgb * colour.rgb";
+
+namespace {
+
+bool switchedOn(const char* value) {
+    return value && *value && std::strcmp(value, "0") != 0;
+}
+
+// One corner with the same texture coordinate on both units when the
+// second is in use: the second image is sampled where the first is.
+inline void corner(float u, float v, float x, float y, bool twoUnits) {
+    glTexCoord2f(u, v);
+    if (twoUnits)
+        glMultiTexCoord2fARB(GL_TEXTURE1, u, v);
+    glVertex2f(x, y);
+}
+
+void applyBlend(Drawer::BlendMode mode) {
+    // Only normal and additive draws are held; both add.
+    glBlendFunc(GL_SRC_ALPHA, mode == Drawer::Additive ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+}
+
+// Unit 1 keeps the colour from unit 0 and multiplies its alpha by the
+// texture's alpha; or back to OpenGL's initial modulation.
+void setMaskCombine(bool on) {
+    if (!on) {
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        return;
+    }
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_REPLACE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_PREVIOUS);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, GL_SRC_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_PREVIOUS);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA, GL_SRC_ALPHA);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA, GL_TEXTURE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA, GL_SRC_ALPHA);
+}
+
+} // namespace
+
+bool CulledDrawing::isSoftwareRenderer(const std::string& renderer) {
+    for (const char* name : {"llvmpipe", "softpipe", "swrast"})
+        if (renderer.find(name) != std::string::npos)
+            return true;
+    return false;
+}
+
+CulledDrawing::Choice CulledDrawing::choose(const std::string& renderer, const char* plainSwitch,
+                                            const char* culledSwitch, bool capable) {
+    const std::string named = "\"" + renderer + "\"";
+    if (switchedOn(plainSwitch))
+        return {false, "Drawing on the plain path: LUMENFALL_PLAIN_DRAWING asks for it."};
+    if (!capable)
+        return {false, "Drawing on the plain path: the driver lacks frame buffers or a second texture unit."};
+    if (switchedOn(culledSwitch))
+        return {true, "Drawing on the culled path: LUMENFALL_CULLED_DRAWING asks for it."};
+    if (isSoftwareRenderer(renderer))
+        return {true, "Drawing on the culled path: " + named + " rasterises in software."};
+    return {false, "Drawing on the plain path: " + named + " is not a software rasteriser."};
+}
+
+void CulledDrawing::measure(unsigned int handle, const unsigned char* pixels, unsigned int width,
+                            unsigned int height) {
+    Measured& m = pictures[handle];
+    // Nearest filtering samples one texel where the ranges assume two: still within them.
+    m.ranges = CoverageCuller::measure(pixels, width, height);
+    m.alphaIsRed = true;
+    const size_t count = static_cast<size_t>(width) * height;
+    for (size_t i = 0; i < count && m.alphaIsRed; ++i)
+        m.alphaIsRed = pixels[i * 4 + 2] == pixels[i * 4 + 3];
+}
+
+void CulledDrawing::forget(unsigned int handle) {
+    pictures.erase(handle);
+}
+
+void CulledDrawing::readPromises(unsigned int program, const std::string& fragmentSource) {
+    promises.erase(program);
+    if (program == 0 || fragmentSource.find(maskedMark) == std::string::npos)
+        return;
+    promises[program] =
+        Promise{fragmentSource.find(colourMark) != std::string::npos, glGetUniformLocation(program, "base"),
+                glGetUniformLocation(program, "second"), glGetUniformLocation(program, "shaderParam")};
+}
+
+const CulledDrawing::Measured* CulledDrawing::measured(unsigned int handle) const {
+    auto it = pictures.find(handle);
+    return it == pictures.end() ? nullptr : &it->second;
+}
+
+CulledDrawing::Answer CulledDrawing::take(const Draw& draw) {
+    const bool masked = draw.program != 0 && promises.count(draw.program);
+    // Fixed-function texturing and masked programs multiply the colour's
+    // alpha in; with alpha 0 both blend modes keep the target as it was.
+    if (draw.quad.a <= 0.0f && draw.mode != Drawer::Subtractive && (draw.program == 0 || masked)) {
+        ++drawCounts.dropped;
+        return Answer::Dropped;
+    }
+    if (!draw.intoFrameBuffer || draw.mode == Drawer::Subtractive)
+        return Answer::DrawNow;
+    const bool taken = draw.program == 0 ? holdPlain(draw) : masked && holdMasked(draw);
+    if (!taken)
+        return Answer::DrawNow;
+    ++drawCounts.held;
+    return Answer::Held;
+}
+
+bool CulledDrawing::holdPlain(const Draw& draw) {
+    if (draw.second)
+        return false;
+    const Quad& q = draw.quad;
+    const float x = q.x + draw.offsetX, y = q.y + draw.offsetY;
+    const Measured* base = measured(draw.picture.handle);
+    // Fixed-function texturing multiplies alpha as a masked program does,
+    // with a mask of 1 everywhere.
+    const bool known = base && q.w > 0.0f && q.h > 0.0f;
+    const CoverageCuller::Kind kind = known ? CoverageCuller::Kind::Picture : CoverageCuller::Kind::Tiles;
+    hold(Held{Texturing::Plain, draw.picture.texture, 0, 0, draw.mode, q},
+         CoverageCuller::Quad{kind, known ? &base->ranges : nullptr, nullptr, x, y, x + q.w, y + q.h, q.uLeft,
+                              q.vTop, q.uRight, q.vBottom, q.a == 1.0f && draw.mode == Drawer::Normal});
+    return true;
+}
+
+bool CulledDrawing::holdMasked(const Draw& draw) {
+    if (draw.mode != Drawer::Normal || draw.param != 0.0f || !draw.second)
+        return false;
+    const Measured* base = measured(draw.picture.handle);
+    const Measured* mask = measured(draw.second->handle);
+    if (!base || !mask)
+        return false;
+    const bool fixed = promises.at(draw.program).colour && mask->alphaIsRed;
+    const Quad& q = draw.quad;
+    const float x = q.x + draw.offsetX, y = q.y + draw.offsetY;
+    hold(Held{fixed ? Texturing::MaskedFixedFunction : Texturing::Program, draw.picture.texture,
+              draw.second->texture, draw.program, Drawer::Normal, q},
+         CoverageCuller::Quad{CoverageCuller::Kind::MaskedPicture, &base->ranges, &mask->ranges, x, y,
+                              x + q.w, y + q.h, q.uLeft, q.vTop, q.uRight, q.vBottom, q.a == 1.0f});
+    drawCounts.maskedInFixedFunction += fixed;
+    return true;
+}
+
+void CulledDrawing::hold(const Held& h, const CoverageCuller::Quad& shape) {
+    held.push_back(h);
+    shapes.push_back(shape);
+}
+
+struct CulledDrawing::Run {
+    bool started;
+    Drawer::BlendMode mode;
+    Texturing texturing;
+    unsigned int program;
+    unsigned int texture;
+    unsigned int secondTexture;
+    bool open; // between glBegin and glEnd
+    CoverageCuller::Rect scissor;
+
+    void close() {
+        if (open)
+            glEnd();
+        open = false;
+    }
+};
+
+void CulledDrawing::bindTextures(const Held& h) {
+    glActiveTextureARB(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, h.texture);
+    glActiveTextureARB(GL_TEXTURE1);
+    if (h.texturing == Texturing::Plain) {
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glDisable(GL_TEXTURE_2D);
+    } else {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, h.secondTexture);
+        setMaskCombine(h.texturing == Texturing::MaskedFixedFunction);
+    }
+    glActiveTextureARB(GL_TEXTURE0);
+}
+
+void CulledDrawing::prepare(const Held& h, Run& run) {
+    if (!run.started || h.mode != run.mode) {
+        run.close();
+        applyBlend(h.mode);
+        run.mode = h.mode;
+    }
+    const unsigned int program = h.texturing == Texturing::Program ? h.program : 0;
+    if (!run.started || program != run.program) {
+        run.close();
+        glUseProgram(program);
+        if (program) {
+            const Promise& promise = promises.at(program);
+            glUniform1i(promise.baseLocation, 0);
+            glUniform1i(promise.secondLocation, 1);
+            glUniform1f(promise.paramLocation, 0.0f);
+        }
+        run.program = program;
+    }
+    if (!run.started || h.texturing != run.texturing || h.texture != run.texture ||
+        h.secondTexture != run.secondTexture) {
+        run.close();
+        bindTextures(h);
+        run.texturing = h.texturing;
+        run.texture = h.texture;
+        run.secondTexture = h.secondTexture;
+    }
+    run.started = true;
+}
+
+void CulledDrawing::drawHeld(int width, int height) {
+    if (held.empty())
+        return;
+    culler.cull(shapes, width, height, fills, rects);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, width, height);
+    const CoverageCuller::Rect wholeCanvas{0, 0, width, height};
+    Run run{false, Drawer::Normal, Texturing::Plain, 0, 0, 0, false, wholeCanvas};
+    for (size_t i = 0; i < held.size(); ++i) {
+        const Held& h = held[i];
+        const CoverageCuller::Fill& fill = fills[i];
+        const int count = fill.whole ? 1 : fill.count;
+        if (count == 0)
+            continue;
+        prepare(h, run);
+        const bool twoUnits = h.texturing != Texturing::Plain;
+        const Quad& q = h.quad;
+        for (int k = 0; k < count; ++k) {
+            const CoverageCuller::Rect& rect =
+                fill.whole ? wholeCanvas : rects[static_cast<size_t>(fill.first + k)];
+            if (rect.x != run.scissor.x || rect.y != run.scissor.y || rect.width != run.scissor.width ||
+                rect.height != run.scissor.height) {
+                run.close();
+                // Scissor rows count from the bottom.
+                glScissor(rect.x, height - rect.y - rect.height, rect.width, rect.height);
+                run.scissor = rect;
+            }
+            if (!run.open)
+                glBegin(GL_QUADS);
+            run.open = true;
+            glColor4f(q.r, q.g, q.b, q.a);
+            corner(q.uLeft, q.vTop, q.x, q.y, twoUnits);
+            corner(q.uRight, q.vTop, q.x + q.w, q.y, twoUnits);
+            corner(q.uRight, q.vBottom, q.x + q.w, q.y + q.h, twoUnits);
+            corner(q.uLeft, q.vBottom, q.x, q.y + q.h, twoUnits);
+        }
+    }
+    run.close();
+    glDisable(GL_SCISSOR_TEST);
+    glActiveTextureARB(GL_TEXTURE1);
+    setMaskCombine(false);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_TEXTURE_2D);
+    glActiveTextureARB(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    held.clear();
+    shapes.clear();
+}

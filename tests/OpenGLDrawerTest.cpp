@@ -196,6 +196,7 @@ TEST_F(OpenGLDrawerTest, FallsBackStepByStepWhenModesCannotOpen) {
     EXPECT_TRUE(first < second && second < third && third != std::string::npos) << output;
     EXPECT_EQ(drawer->getScreenWidth(), 1024);
     EXPECT_EQ(drawer->getScreenHeight(), 768);
+    EXPECT_FALSE(drawer->isFullScreen()) << "the full-screen request fell back to a window";
     EXPECT_EQ(drawer->getViewportOffsetY(), 96);
     windowWidth = 1024;
     windowHeight = 768;

@@ -306,7 +306,8 @@ Application::Application(const std::vector<std::string>& words)
     LOG_DEBUG("Application: Config settings loaded.");
     checkDataFolder();
     drawer = createDrawer(settings);
-    fullscreen = settings.fullscreen;
+    // A full-screen start may have fallen back to a window.
+    fullscreen = drawer->isFullScreen();
     rememberModeSizes(settings);
     currentState.store(new NoteScreen(this), std::memory_order_release);
     LOG_DEBUG("Application: NoteScreen created.");

@@ -191,6 +191,7 @@ bool OpenGLDrawer::openWithFallbacks(unsigned short width, unsigned short height
             lastAntialias = attempt.antialias;
         }
         opened = openVideoMode(attempt.width, attempt.height, attempt.fullscreen, attempt.antialias);
+        fullScreen = opened && attempt.fullscreen;
     }
     return opened;
 }
@@ -199,6 +200,7 @@ bool OpenGLDrawer::changeDisplayMode(unsigned short width, unsigned short height
     flush();
     if (!openVideoMode(width, height, fullscreen, 0))
         return false;
+    fullScreen = fullscreen;
     // SDL keeps the window and its OpenGL context when only the size or
     // full screen changes, so every texture and program stays valid.
     const SDL_Surface* surface = SDL_GetVideoSurface();

@@ -88,6 +88,9 @@ public:
     // Re-opens the window at another size, or in or out of full screen, and
     // fits the canvas into it again; false when SDL refused the mode.
     bool changeDisplayMode(unsigned short width, unsigned short height, bool fullscreen);
+    // Whether the mode that opened last is full screen: initialise may have
+    // fallen back to a window.
+    bool isFullScreen() const { return fullScreen; }
     // Whether the X display offers OpenGL (GLX) at all.
     static bool displayHasOpenGL();
     // Refuses (handle 0, buffer released, nothing logged: the caller names the
@@ -259,6 +262,7 @@ private:
     unsigned int nextImageHandle = 1;
     unsigned short screenWidth = 1024;
     unsigned short screenHeight = 768;
+    bool fullScreen = false;
     float viewportOffsetX = 0;
     float viewportOffsetY = 0;
     float actualWidth = 1024.0f;

@@ -1,7 +1,8 @@
 """What a player meets around the game itself: --version and --help without
 a display, the sentence for a missing or unreachable X display, the sentence
 for a display without OpenGL, the renderer lines, full screen on the primary
-monitor of a two-monitor screen, and F11 between full screen and a window."""
+monitor of a two-monitor screen, and F11 between full screen and a window,
+also after a full-screen start that fell back to a window."""
 import os
 import re
 import subprocess
@@ -162,6 +163,17 @@ class FullScreenTests(unittest.TestCase):
         self.assertIsNotNone(game.find_window(20), game.report())
         self.assertEqual(monitor_window_geometry(game)[2:], (640, 360))
         self.assertTrue(game.keeps_drawing(), game.report())
+        game.close_window()
+        self.assertEqual(game.wait(20), 0, game.report())
+
+    def test_f11_reaches_full_screen_after_a_full_screen_start_fell_back_to_a_window(self):
+        # The 1920 x 1080 screen has no mode that large: the start opens a window instead.
+        game = gamerun.Game(gamerun.BINARY or BINARY, "-w", "4000", "-h", "3000", "-ns")
+        self.addCleanup(game.cleanup)
+        self.assertTrue(game.ready(), game.report())
+        self.assertTrue(game.find("trying again windowed at the requested size."), game.report())
+        game.press_key("F11")
+        self.assertTrue(game.wait_for_output("Application: Full screen 1920 x 1080.", 20), game.report())
         game.close_window()
         self.assertEqual(game.wait(20), 0, game.report())
 

@@ -2,12 +2,13 @@
 
 #include "CulledDrawing.h"
 #include "FatalCheck.h"
-#include "FilePath.h"
 #include "ImageLoader.h"
 #include "LineStroke.h"
 #include "Log.h"
 #include "OpenGLFont.h"
+#include "ShaderBuilder.h"
 #include "TTFSingleton.h"
+#include "TextureUpload.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -28,54 +29,6 @@ namespace {
 // The off-screen target's size, fixed whatever the canvas or the window.
 const int frameBufferWidth = 1280;
 const int frameBufferHeight = 720;
-
-// Glyph for a character of glyph text; -1 for one without a picture.
-int glyphFor(char c) {
-    if (c >= 'a' && c <= 'z')
-        return Drawer::GlyphA + (c - 'a');
-    if (c >= 'A' && c <= 'Z')
-        return Drawer::GlyphA + (c - 'A');
-    if (c >= '0' && c <= '9')
-        return Drawer::Glyph0 + (c - '0');
-    // The signs in the order of their glyphs, from GlyphPeriod on.
-    static const char signs[] = ".,+-!?:_";
-    const char* sign = c != '\0' ? std::strchr(signs, c) : nullptr;
-    return sign ? Drawer::GlyphPeriod + static_cast<int>(sign - signs) : -1;
-}
-
-// Copies height rows of width pixels into rows of paddedWidth pixels, each
-// filled out with the value of its last byte (the right edge's alpha). A
-// padded picture may pass 4 GB, so byte counts and offsets are size_t.
-void copyPaddedRows(unsigned char* target, const unsigned char* source, unsigned int width,
-                    unsigned int height, unsigned int paddedWidth) {
-    const size_t rowBytes = static_cast<size_t>(width) * 4;
-    const size_t paddedRowBytes = static_cast<size_t>(paddedWidth) * 4;
-    for (size_t y = 0; y < height; ++y) {
-        unsigned char* row = target + y * paddedRowBytes;
-        const unsigned char* from = source + y * rowBytes;
-        std::memcpy(row, from, rowBytes);
-        std::memset(row + rowBytes, from[rowBytes - 1], paddedRowBytes - rowBytes);
-    }
-}
-
-// A new texture of the pixels (format GL_BGRA or GL_RGBA), filtered linearly
-// or not, its edges clamped or not; left unbound.
-GLuint makeTexture(const unsigned char* pixels, unsigned int width, unsigned int height, GLenum format,
-                   bool interpolate, bool clampToEdges) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
-    const GLint filter = interpolate ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    if (clampToEdges) {
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    }
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return texture;
-}
 
 void setAttribute(SDL_GLattr attribute, int value, const char* failure) {
     if (SDL_GL_SetAttribute(attribute, value) < 0)
@@ -103,20 +56,12 @@ bool hasFrameBufferEntryPoints() {
 } // namespace
 
 OpenGLDrawer::OpenGLDrawer(short width, short height) : canvasWidth(width), canvasHeight(height) {
-    for (Image& glyph : glyphs)
-        glyph = Image{0, 0, 0, 1.0f, 1.0f};
     linePngSize = static_cast<int>(LineStroke::linestroke_png_size);
     // SDL_ttf must be running before the first font is built.
     TTFSingleton::getInstance();
 }
 
 OpenGLDrawer::~OpenGLDrawer() {
-    for (Polygon& polygon : polygons) {
-        delete[] polygon.xPoints;
-        delete[] polygon.yPoints;
-        delete[] polygon.uCoords;
-        delete[] polygon.vCoords;
-    }
     // The fonts' atlas textures go with the OpenGL context; only the objects go here.
     for (OpenGLFont* font : fonts)
         delete font;
@@ -148,7 +93,7 @@ bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool 
 
     screenWidth = openedWidth;
     screenHeight = openedHeight;
-    initFonts();
+    glyphText.initialise();
     glViewport(0, 0, openedWidth, openedHeight);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -263,7 +208,7 @@ void OpenGLDrawer::initialiseLight(unsigned short width, unsigned short height) 
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
     if (largestTexture > 0)
         maxTextureSize = std::min(static_cast<unsigned int>(largestTexture), 65536u);
-    initFonts();
+    glyphText.initialise();
     prepareDrawing(width, height);
 }
 
@@ -503,7 +448,7 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
             delete[] pixels;
             return 0;
         }
-        copyPaddedRows(padded, pixels, width, height, paddedWidth);
+        TextureUpload::copyPaddedRows(padded, pixels, width, height, paddedWidth);
         const unsigned char* lastRow = padded + (height - 1) * paddedRowBytes;
         for (size_t y = height; y < paddedHeight; ++y)
             std::memcpy(padded + y * paddedRowBytes, lastRow, paddedRowBytes);
@@ -513,7 +458,7 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
         pixels = padded;
     }
 
-    GLuint texture = makeTexture(pixels, paddedWidth, paddedHeight, GL_BGRA, texInterp, true);
+    const GLuint texture = TextureUpload::make(pixels, paddedWidth, paddedHeight, texInterp, true);
     const unsigned int handle = findFreeHandle();
     if (culled)
         culled->measure(handle, pixels, paddedWidth, paddedHeight);
@@ -541,7 +486,7 @@ const OpenGLDrawer::Image* OpenGLDrawer::getImage(unsigned int image) const {
 }
 
 const OpenGLDrawer::Polygon* OpenGLDrawer::getPolygon(unsigned int polygon) const {
-    return polygon < polygons.size() ? &polygons[polygon] : nullptr;
+    return polygons.get(polygon);
 }
 
 const OpenGLDrawer::Image& OpenGLDrawer::findImage(unsigned int image) const {
@@ -731,44 +676,16 @@ void OpenGLDrawer::drawImageRot(unsigned int image, float x, float y, float angl
 }
 
 unsigned int OpenGLDrawer::loadPoly(float* points, int count) {
-    const int numPoints = count + 1;
-    Polygon polygon{new float[numPoints], new float[numPoints], new float[numPoints], new float[numPoints],
-                    numPoints};
-    float sumX = 0.0f;
-    float sumY = 0.0f;
-    float minX = 10000.0f;
-    float minY = 10000.0f;
-    float maxX = -10000.0f;
-    float maxY = -10000.0f;
-    for (int i = 0; i < count; ++i) {
-        const float px = points[i * 2];
-        const float py = points[i * 2 + 1];
-        polygon.xPoints[i + 1] = px;
-        polygon.yPoints[i + 1] = py;
-        sumX += px;
-        sumY += py;
-        minX = std::min(minX, px);
-        maxX = std::max(maxX, px);
-        minY = std::min(minY, py);
-        maxY = std::max(maxY, py);
-    }
-    polygon.xPoints[0] = count > 0 ? sumX / count : 0.0f;
-    polygon.yPoints[0] = count > 0 ? sumY / count : 0.0f;
-    for (int i = 0; i < numPoints; ++i) {
-        polygon.uCoords[i] = (polygon.xPoints[i] - minX) / (maxX - minX);
-        polygon.vCoords[i] = (polygon.yPoints[i] - minY) / (maxY - minY);
-    }
-    polygons.push_back(polygon);
-    return static_cast<unsigned int>(polygons.size() - 1);
+    return polygons.add(points, count);
 }
 
 void OpenGLDrawer::drawPoly(unsigned int polygon, unsigned int image, float x, float y, float scaleX,
                             float scaleY, float r, float g, float b, float a) {
     auto it = images.find(image);
-    if (it == images.end() || polygon >= polygons.size())
+    if (it == images.end() || !polygons.get(polygon))
         return;
     flush();
-    const Polygon& shape = polygons[polygon];
+    const Polygon& shape = *polygons.get(polygon);
     glEnable(GL_TEXTURE_2D);
     bindImageUnits(it->second);
     glMatrixMode(GL_MODELVIEW);
@@ -921,92 +838,17 @@ unsigned char* OpenGLDrawer::getScreenPixels() {
 }
 
 std::string OpenGLDrawer::loadShaderFile(const std::string& path) {
-    if (path.empty())
-        return std::string();
-    std::FILE* file = FilePath::openForReading(path);
-    if (!file) {
-        Log::plain("OpenGLDrawer: Could not read " + path + "; its source is taken as empty.");
-        return std::string();
-    }
-    std::string text;
-    char block[4096];
-    size_t n;
-    while ((n = std::fread(block, 1, sizeof block, file)) > 0)
-        text.append(block, n);
-    std::fclose(file);
-    // The text ends at its first zero byte, as a C string would.
-    const size_t zero = text.find('\0');
-    if (zero != std::string::npos)
-        text.resize(zero);
-    return text;
-}
-
-void OpenGLDrawer::printInfoLog(unsigned int object, bool program) {
-    GLint ok = GL_FALSE;
-    GLint length = 0;
-    if (program) {
-        glGetProgramiv(object, GL_LINK_STATUS, &ok);
-        glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
-    } else {
-        glGetShaderiv(object, GL_COMPILE_STATUS, &ok);
-        glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
-    }
-    if (ok == GL_TRUE)
-        return;
-    std::string text(length > 0 ? static_cast<size_t>(length) : 1, '\0');
-    GLsizei written = 0;
-    if (program)
-        glGetProgramInfoLog(object, static_cast<GLsizei>(text.size()), &written, &text[0]);
-    else
-        glGetShaderInfoLog(object, static_cast<GLsizei>(text.size()), &written, &text[0]);
-    text.resize(static_cast<size_t>(written));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    Log::plain(text.empty() ? std::string("(the driver gave no message)") : text);
+    return ShaderBuilder::readSource(path);
 }
 
 unsigned int OpenGLDrawer::loadShader(const std::string& vertexFile, const std::string& fragmentFile) {
     if (!shadersAreSupported)
         return 0;
     flush();
-    const unsigned int vertexShader = createShaderObject(GL_VERTEX_SHADER);
-    const unsigned int fragmentShader = createShaderObject(GL_FRAGMENT_SHADER);
-    const std::string vertexText = loadShaderFile(vertexFile);
-    const std::string fragmentText = loadShaderFile(fragmentFile);
-    const char* vertexSource = vertexText.c_str();
-    const char* fragmentSource = fragmentText.c_str();
-    shaderSource(vertexShader, 1, &vertexSource, nullptr);
-    shaderSource(fragmentShader, 1, &fragmentSource, nullptr);
-    compileShader(vertexShader);
-    compileShader(fragmentShader);
-    const unsigned int program = createProgramObject();
-    attachObject(program, vertexShader);
-    attachObject(program, fragmentShader);
-    linkProgram(program);
-
-    Log::plain("OpenGLDrawer Shader InfoLog:");
-    Log::plain("----------------------------");
-    Log::plain(vertexFile + ":");
-    Log::plain(fragmentFile + ":");
-    // A broken shader file still gives a handle, but says why it is broken.
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(vertexShader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        Log::plain("OpenGLDrawer: Could not compile " + vertexFile + ":");
-        printInfoLog(vertexShader, false);
-    }
-    glGetShaderiv(fragmentShader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        Log::plain("OpenGLDrawer: Could not compile " + fragmentFile + ":");
-        printInfoLog(fragmentShader, false);
-    }
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) {
-        Log::plain("OpenGLDrawer: Could not link " + vertexFile + " and " + fragmentFile + ":");
-        printInfoLog(program, true);
-    }
-
+    const ShaderBuilder::Entries entries{createShaderObject,  shaderSource, compileShader,
+                                         createProgramObject, attachObject, linkProgram};
+    std::string fragmentText;
+    const unsigned int program = ShaderBuilder::build(entries, vertexFile, fragmentFile, fragmentText);
     if (culled)
         culled->readPromises(program, fragmentText);
     baseLocation = getUniformLocation(program, "base");
@@ -1093,87 +935,19 @@ void OpenGLDrawer::endFrameBufferDrawing() {
 
 // --- Text --------------------------------------------------------------------------
 
-void OpenGLDrawer::initFonts() {
-    unsigned char white[16 * 16 * 4];
-    std::memset(white, 255, sizeof white);
-    for (Image& glyph : glyphs) {
-        GLuint texture = 0;
-        glGenTextures(1, &texture);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 16, 16, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glyph = Image{texture, 16, 16, 1.0f, 1.0f};
-    }
-}
-
 void OpenGLDrawer::loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int size) {
     if (glyph < 0 || glyph >= NumGlyphs) {
         delete[] pixels;
         return;
     }
     flush();
-    // A picture that failed to decode arrives as null; it becomes a 1 x 1
-    // transparent glyph, and so does one that no texture can hold.
-    if (pixels && !fitsTexture(size, size)) {
-        delete[] pixels;
-        pixels = nullptr;
-    }
-    if (!pixels)
-        size = 0;
-    if (!isPowerOfTwo(size)) {
-        const unsigned int padded = powerOfTwo(size);
-        unsigned char* buffer = new (std::nothrow) unsigned char[static_cast<size_t>(padded) * padded * 4]();
-        if (!buffer) {
-            // Too large to pad: a transparent glyph instead.
-            delete[] pixels;
-            pixels = nullptr;
-            size = 0;
-            buffer = new unsigned char[4]();
-        }
-        glyphPadding = static_cast<int>(powerOfTwo(size) - size);
-        if (pixels)
-            copyPaddedRows(buffer, pixels, size, size, padded);
-        delete[] pixels;
-        pixels = buffer;
-        size = powerOfTwo(size);
-    }
-    // B, G, R, A bytes, the order of the image loader and of loadImage.
-    GLuint texture = makeTexture(pixels, size, size, GL_BGRA, texInterp, false);
-    if (glyphs[glyph].texture)
-        glDeleteTextures(1, &glyphs[glyph].texture);
-    glyphs[glyph] =
-        Image{texture, static_cast<unsigned short>(size), static_cast<unsigned short>(size), 1.0f, 1.0f};
-    delete[] pixels;
+    glyphText.load(glyph, pixels, size, fitsTexture(size, size), texInterp);
 }
 
 void OpenGLDrawer::drawText(const std::string& text, float x, float y, float size, float r, float g, float b,
                             float a) {
     flush();
-    // A padded glyph picture has blank columns on its right; the pen moves
-    // past the picture's own width only.
-    const float step = size - std::trunc(glyphPadding * (size / glyphs[GlyphA].width));
-    for (char c : text) {
-        const int glyph = glyphFor(c);
-        if (glyph >= 0) {
-            glBindTexture(GL_TEXTURE_2D, glyphs[glyph].texture);
-            glColor4f(r, g, b, a);
-            glBegin(GL_QUADS);
-            glTexCoord2f(0.0f, 0.0f);
-            glVertex2f(x, y);
-            glTexCoord2f(1.0f, 0.0f);
-            glVertex2f(x + size, y);
-            glTexCoord2f(1.0f, 1.0f);
-            glVertex2f(x + size, y + size);
-            glTexCoord2f(0.0f, 1.0f);
-            glVertex2f(x, y + size);
-            glEnd();
-            glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-            glBindTexture(GL_TEXTURE_2D, 0);
-        }
-        x += step;
-    }
+    glyphText.draw(text, x, y, size, r, g, b, a);
 }
 
 unsigned int OpenGLDrawer::loadFont(const std::string& name, float size) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Drawer.h"
+#include "GlyphText.h"
+#include "PolygonSet.h"
 
 #include <map>
 #include <memory>
@@ -36,13 +38,7 @@ public:
         float maxV;
     };
 
-    struct Polygon {
-        float* xPoints; // element 0 is the centre, then the corners in order
-        float* yPoints;
-        float* uCoords;
-        float* vCoords;
-        int numPoints; // corners + 1
-    };
+    using Polygon = PolygonSet::Polygon;
 
     // Where the canvas lands in a window, in window pixels (offsets are the
     // left and bottom borders).
@@ -172,11 +168,14 @@ public:
     bool hasCulledPath() const { return culled != nullptr; }
     // The culled path's draws so far, or null without it.
     const CulledDrawing* getCulledPath() const { return culled.get(); }
+    int getGlyphPadding() const { return glyphText.getPadding(); }
+    Image getGlyph(Glyph glyph) const {
+        const unsigned short side = static_cast<unsigned short>(glyphText.size(glyph));
+        return Image{glyphText.texture(glyph), side, side, 1.0f, 1.0f};
+    }
     // Null when no image has the handle.
     const Image* getImage(unsigned int image) const;
     const Polygon* getPolygon(unsigned int polygon) const;
-    int getGlyphPadding() const { return glyphPadding; }
-    const Image& getGlyph(Glyph glyph) const { return glyphs[glyph]; }
 
     // The whole content of a text file; empty when it cannot be read.
     std::string loadShaderFile(const std::string& path);
@@ -223,12 +222,10 @@ private:
     void applyBlendMode(BlendMode mode);
     void prepareDrawing(unsigned short width, unsigned short height);
     void applyCanvasFit(unsigned short width, unsigned short height);
-    void initFonts();
     void makeFrameBuffer();
     void setFixedState();
     void loadLineImage();
     void installNullShaderFunctions();
-    void printInfoLog(unsigned int object, bool program);
     unsigned int findFreeHandle();
     const Image& findImage(unsigned int image) const;
     // Whether a picture of this size, padded to powers of two, fits one texture.
@@ -251,9 +248,8 @@ private:
     short canvasWidth;
     short canvasHeight;
     std::map<unsigned int, Image> images;
-    std::vector<Polygon> polygons;
-    Image glyphs[NumGlyphs];
-    int glyphPadding = 0;
+    PolygonSet polygons;
+    GlyphText glyphText;
     std::vector<OpenGLFont*> fonts;
     unsigned int secondImage = 0;
     int baseLocation = -1; // of "base", "second" and "shaderParam" in the program loaded last

@@ -1,0 +1,16 @@
+#pragma once
+
+// Uploads of B, G, R, A pictures into OpenGL textures, shared by the drawer's
+// pictures and its glyphs. No OpenGL types appear here.
+class TextureUpload {
+public:
+    // Copies height rows of width pixels into rows of paddedWidth pixels,
+    // each filled out with the value of its last byte (the right edge's
+    // alpha). A padded picture may pass 4 GB, so byte counts are size_t.
+    static void copyPaddedRows(unsigned char* target, const unsigned char* source, unsigned int width,
+                               unsigned int height, unsigned int paddedWidth);
+    // A new texture of width x height B, G, R, A pixels, filtered linearly
+    // or not, its edges clamped or not; left unbound.
+    static unsigned int make(const unsigned char* pixels, unsigned int width, unsigned int height,
+                             bool interpolate, bool clampToEdges);
+};

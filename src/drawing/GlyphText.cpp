@@ -1,6 +1,5 @@
 #include "GlyphText.h"
 
-#include "OpenGLDrawer.h"
 #include "TextureUpload.h"
 
 #include <GL/glew.h>
@@ -42,8 +41,8 @@ void GlyphText::load(Drawer::Glyph glyph, unsigned char* pixels, unsigned int si
     }
     if (!pixels)
         size = 0;
-    if (!OpenGLDrawer::isPowerOfTwo(size)) {
-        const unsigned int padded = OpenGLDrawer::powerOfTwo(size);
+    if (!TextureUpload::isPowerOfTwo(size)) {
+        const unsigned int padded = TextureUpload::powerOfTwo(size);
         unsigned char* buffer = new (std::nothrow) unsigned char[static_cast<size_t>(padded) * padded * 4]();
         if (!buffer) {
             // Too large to pad: a transparent glyph instead.
@@ -52,12 +51,12 @@ void GlyphText::load(Drawer::Glyph glyph, unsigned char* pixels, unsigned int si
             size = 0;
             buffer = new unsigned char[4]();
         }
-        padding = static_cast<int>(OpenGLDrawer::powerOfTwo(size) - size);
+        padding = static_cast<int>(TextureUpload::powerOfTwo(size) - size);
         if (pixels)
             TextureUpload::copyPaddedRows(buffer, pixels, size, size, padded);
         delete[] pixels;
         pixels = buffer;
-        size = OpenGLDrawer::powerOfTwo(size);
+        size = TextureUpload::powerOfTwo(size);
     }
     const unsigned int texture = TextureUpload::make(pixels, size, size, interpolate, false);
     if (glyphs[glyph].texture)

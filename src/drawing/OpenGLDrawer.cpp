@@ -406,13 +406,6 @@ bool OpenGLDrawer::canSupport(GraphicsCapabilities capability) const {
 
 // --- Textures and primitives -----------------------------------------------------
 
-unsigned int OpenGLDrawer::powerOfTwo(unsigned int n) {
-    unsigned int p = 1;
-    while (p < n)
-        p <<= 1;
-    return p;
-}
-
 unsigned int OpenGLDrawer::findFreeHandle() {
     while (images.count(nextImageHandle))
         ++nextImageHandle;

@@ -3,6 +3,7 @@
 #include "Drawer.h"
 #include "GlyphText.h"
 #include "PolygonSet.h"
+#include "TextureUpload.h"
 
 #include <map>
 #include <memory>
@@ -187,8 +188,8 @@ public:
     static ViewportRect viewportFor(short x, short y, short width, short height, short cw, short ch,
                                     float actualWidth, float actualHeight, float offsetX, float offsetY);
     // Smallest power of two not below n (1 for 0 and 1).
-    static unsigned int powerOfTwo(unsigned int n);
-    static bool isPowerOfTwo(unsigned int n) { return powerOfTwo(n) == n; }
+    static unsigned int powerOfTwo(unsigned int n) { return TextureUpload::powerOfTwo(n); }
+    static bool isPowerOfTwo(unsigned int n) { return TextureUpload::isPowerOfTwo(n); }
 
     // Null entries installed when the driver has no shader support.
     static void nullUniform1i(int, int) {}

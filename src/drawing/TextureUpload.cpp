@@ -5,6 +5,13 @@
 #include <cstddef>
 #include <cstring>
 
+unsigned int TextureUpload::powerOfTwo(unsigned int n) {
+    unsigned int p = 1;
+    while (p < n)
+        p <<= 1;
+    return p;
+}
+
 void TextureUpload::copyPaddedRows(unsigned char* target, const unsigned char* source, unsigned int width,
                                    unsigned int height, unsigned int paddedWidth) {
     const size_t rowBytes = static_cast<size_t>(width) * 4;

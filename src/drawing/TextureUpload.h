@@ -4,6 +4,9 @@
 // pictures and its glyphs. No OpenGL types appear here.
 class TextureUpload {
 public:
+    // Smallest power of two not below n (1 for 0 and 1).
+    static unsigned int powerOfTwo(unsigned int n);
+    static bool isPowerOfTwo(unsigned int n) { return powerOfTwo(n) == n; }
     // Copies height rows of width pixels into rows of paddedWidth pixels,
     // each filled out with the value of its last byte (the right edge's
     // alpha). A padded picture may pass 4 GB, so byte counts are size_t.

@@ -6,7 +6,8 @@
 
 #include <cstdio>
 
-bool OggOpener::open(const std::string& path, OggVorbis_File* decoder, const std::string& whenDamaged) {
+bool OggOpener::openDecoder(const std::string& path, OggVorbis_File* decoder,
+                            const std::string& whenDamaged) {
     FILE* file = FilePath::openForReading(path);
     if (!file) {
         Log::plain("vorbisfile: fopen could not open file: " + path);

@@ -14,5 +14,5 @@ public:
     // cannot be opened, is refused, has no stream or makes the decoder fault;
     // nothing is left open then. whenDamaged ends the line about a file that
     // makes the decoder fault.
-    static bool open(const std::string& path, OggVorbis_File* decoder, const std::string& whenDamaged);
+    static bool openDecoder(const std::string& path, OggVorbis_File* decoder, const std::string& whenDamaged);
 };

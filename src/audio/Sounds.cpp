@@ -57,7 +57,7 @@ Sounds::Sounds(const std::string& folder) : playingCount(0) {
 
 void Sounds::loadFile(const std::string& path, SoundFile* file) {
     OggVorbis_File decoder;
-    if (!OggOpener::open(path, &decoder, "so it plays as silence."))
+    if (!OggOpener::openDecoder(path, &decoder, "so it plays as silence."))
         return;
     // ov_pcm_total fails (negative) on a stream it cannot measure; such a
     // recording stays empty rather than sizing an array from an error code.

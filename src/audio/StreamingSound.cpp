@@ -62,7 +62,7 @@ bool StreamingSound::Sound::load(const std::string& path) {
     // audio thread let it go; the lock waits for that refill to finish.
     ScopedLock hold(decoderLock);
     closeFile();
-    if (!OggOpener::open(path, &decoder, "so ignoring."))
+    if (!OggOpener::openDecoder(path, &decoder, "so ignoring."))
         return false;
     // Playback takes channel 0 of any file, so only a stream without channels
     // is refused.

@@ -26,6 +26,7 @@ TEST(Exhibition, EscapeQuitsOnlyOnceHeldForThreeSecondsAcrossTheTickWrap) {
     const Uint32 down = 0xFFFFF000u; // 4 s before the tick count wraps
     EXPECT_FALSE(exhibition.escapeHeld(down + 5000));
     exhibition.escapeDown(down);
+    exhibition.escapeDown(down + 1000); // repeated without a release
     EXPECT_FALSE(exhibition.escapeHeld(down + 2999));
     EXPECT_TRUE(exhibition.escapeHeld(down + 3000));
     exhibition.escapeUp();

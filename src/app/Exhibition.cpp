@@ -49,6 +49,10 @@ bool Exhibition::parseWaits(const std::string& text, Uint32& hold, Uint32& idle)
 }
 
 void Exhibition::escapeDown(Uint32 now) {
+    // A repeated press without a release in between (a driver's key repeat)
+    // does not start the hold again.
+    if (escapeIsDown)
+        return;
     escapeIsDown = true;
     escapeDownAt = now;
 }

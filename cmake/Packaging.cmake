@@ -45,6 +45,16 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PACKAGING}/chan
 install(FILES ${PACKAGING_OUT}/lumenfall.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${PACKAGING}/copyright ${PACKAGING_OUT}/changelog.gz DESTINATION ${LUMENFALL_DOCDIR})
 
+# Exhibition mode's two ways to start at login, as examples that nothing
+# activates: an autostart entry, and a systemd user unit that also restarts
+# the game after a failure. README.md says how to use either.
+set(LUMENFALL_EXAMPLES_DIR ${LUMENFALL_DOCDIR}/examples)
+set(LUMENFALL_EXAMPLES_FULL_DIR ${CMAKE_INSTALL_PREFIX}/${LUMENFALL_EXAMPLES_DIR})
+foreach(example lumenfall-exhibit.desktop lumenfall-exhibit.service)
+    configure_file(${PACKAGING}/${example}.in ${PACKAGING_OUT}/${example} @ONLY)
+    install(FILES ${PACKAGING_OUT}/${example} DESTINATION ${LUMENFALL_EXAMPLES_DIR})
+endforeach()
+
 # --- cpack -G DEB ---------------------------------------------------------------
 # tools/package configures a tree for /usr with Debian's build flags and runs
 # this; cmake/PackageChecks.cmake refuses a package whose compiled-in data

@@ -179,3 +179,14 @@ TEST(EventLoop, PacingSleepsUpToThirtyMilliseconds) {
     // The first pass sleeps 30 ms from a zero tick count, then the 10/30 rhythm sets in.
     EXPECT_EQ(gaps, (std::vector<Uint32>{40, 10, 30, 10, 30}));
 }
+
+TEST(CommandLine, ExhibitionIsOnlyTheWholeWordsExAndExhibit) {
+    EXPECT_FALSE(parse({"-w", "1", "-h", "1"}).settings.exhibit);
+    for (const char* word : {"-ex", "--exhibit"}) {
+        Parsed p = parse({"-w", "1", "-h", "1", word, "-win"});
+        EXPECT_TRUE(p.settings.exhibit) << word;
+        EXPECT_FALSE(p.settings.fullscreen) << word;
+        EXPECT_EQ(p.output, "") << word;
+    }
+    EXPECT_FALSE(parse({"-w", "1", "-h", "1", "-EX", "--exhibition", "-exhibit"}).settings.exhibit);
+}

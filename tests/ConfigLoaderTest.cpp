@@ -140,3 +140,15 @@ TEST_F(ConfigFolder, AFolderInPlaceOfTheFileIsLeftAlone) {
     EXPECT_TRUE(S_ISDIR(info.st_mode));
     EXPECT_EQ(config.width, 1024);
 }
+
+TEST_F(ConfigFolder, ExhibitionIsTheWholeKeyEx) {
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(ConfigLoader().exhibit); // not in the first-run file
+    testing::internal::GetCapturedStdout();
+    writeFile("ex 1\n");
+    EXPECT_TRUE(ConfigLoader().exhibit);
+    writeFile("exhibit 1\ne 1\nex1\nex  \nex 2\n");
+    EXPECT_FALSE(ConfigLoader().exhibit);
+    writeFile("ex 1\nex 0\n");
+    EXPECT_FALSE(ConfigLoader().exhibit);
+}

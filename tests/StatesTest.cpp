@@ -1,5 +1,6 @@
 #include "Application.h"
 #include "GamePlay.h"
+#include "GlitchImage.h"
 #include "NoteScreen.h"
 #include "PostProc.h"
 #include "Random.h"
@@ -395,4 +396,33 @@ TEST_F(StateTest, PlayTimersCountDrawnFrames) {
     // ghosts fade in over 1000 frames.
     EXPECT_EQ(play.getLevel(0), 1.0f);
     EXPECT_NEAR(play.getGhostAlpha(), 0.16f, 1e-4f);
+}
+
+TEST_F(StateTest, InAnExhibitionEveryPlayStateStartsItsGridAsTheFirstDid) {
+    // Without exhibition the count runs on, as it always has.
+    const int before = GlitchImage::loadingStagger;
+    app->nextState("GamePlay", "");
+    EXPECT_EQ(static_cast<GamePlay*>(app->getCurrentState())->getGlitchImage(0).getImageCountdown(),
+              before + 1);
+
+    app.reset(new Application({"-w", "320", "-h", "180", "-win", "-ns", "-ex"}));
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        app->nextState("GamePlay", "");
+        const GamePlay* play = static_cast<GamePlay*>(app->getCurrentState());
+        // Entry k swaps first on frame k + 2: frames 2 to 97.
+        for (int k = 0; k < GamePlay::NumImages; ++k)
+            ASSERT_EQ(play->getGlitchImage(k).getImageCountdown(), k + 1) << "cycle " << cycle;
+        app->nextState("NoteScreen", "");
+    }
+}
+
+TEST_F(StateTest, InAnExhibitionEscapeAloneDoesNotQuitAndF11KeepsTheMode) {
+    app.reset(new Application({"-w", "320", "-h", "180", "-win", "-ns", "-ex"}));
+    GamePlay play(app.get());
+    play.keyDown("Escape", keyOf(SDLK_ESCAPE));
+    EXPECT_FALSE(app->isQuitRequested());
+    SDL_keysym f11 = keyOf(SDLK_F11);
+    app->keyDown(f11);
+    app->keyUp(f11);
+    EXPECT_FALSE(app->isFullScreen());
 }

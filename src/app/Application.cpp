@@ -2,6 +2,7 @@
 
 #include "BuildConfig.h"
 #include "ConfigLoader.h"
+#include "CountingDrawer.h"
 #include "FatalError.h"
 #include "FilePath.h"
 #include "Fonts.h"
@@ -15,6 +16,7 @@
 #include "Sounds.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
@@ -144,6 +146,7 @@ Application::Settings readConfigSettings(const ConfigLoader& config) {
     if (config.noMusic)
         settings.noMusic = true;
     settings.audioApi = config.audioApi;
+    settings.exhibit = config.exhibit;
     return settings;
 }
 
@@ -160,8 +163,8 @@ void checkDataFolder() {
 }
 
 // The drawer on the 1280 x 720 canvas, its window opened.
-OpenGLDrawer* createDrawer(const Application::Settings& settings) {
-    OpenGLDrawer* drawer = new OpenGLDrawer(1280, 720);
+CountingDrawer* createDrawer(const Application::Settings& settings) {
+    CountingDrawer* drawer = new CountingDrawer(1280, 720);
     LOG_DEBUG("Application: OpenGLDrawer created.");
     if (!drawer->initialise(static_cast<unsigned short>(settings.windowWidth),
                             static_cast<unsigned short>(settings.windowHeight), settings.fullscreen,
@@ -263,6 +266,8 @@ Application::Settings Application::parseCommandLine(const std::vector<std::strin
         settings.noSound = true;
     if (hasOption(words, "--nomusic", "-nm"))
         settings.noMusic = true;
+    if (hasOption(words, "--exhibit", "-ex"))
+        settings.exhibit = true;
 
     for (size_t i = 0; i < count; ++i)
         if (isWord(words[i], "--audio-api", "-aa") && i + 1 < count)
@@ -303,6 +308,8 @@ Application::Application(const std::vector<std::string>& words)
     }
     noSound = settings.noSound;
     noMusic = settings.noMusic;
+    if (settings.exhibit)
+        exhibition.switchOn(getenv("LUMENFALL_EXHIBIT_SECONDS"));
     LOG_DEBUG("Application: Config settings loaded.");
     checkDataFolder();
     drawer = createDrawer(settings);
@@ -497,8 +504,15 @@ void Application::watchAudio() {
 
 void Application::deleteAcknowledgedOldState() {
     if (oldState && !stateChanging.load(std::memory_order_acquire)) {
+        // A play state's deletion joins its streaming thread, which sleeps
+        // 62 ms between refills: an exhibition's log shows what it costs.
+        const bool timed = exhibition.isOn() && oldState->getName() == "GamePlay";
+        const Uint32 started = SDL_GetTicks();
         delete oldState;
         oldState = nullptr;
+        if (timed)
+            LOG_DEBUG("Application: the old GamePlay was deleted in " +
+                      std::to_string(SDL_GetTicks() - started) + " ms");
     }
 }
 
@@ -509,39 +523,11 @@ void Application::eventLoop() {
         deleteAcknowledgedOldState();
 
         SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-            switch (event.type) {
-            case SDL_KEYDOWN:
-                keyDown(event.key.keysym);
-                break;
-            case SDL_KEYUP:
-                keyUp(event.key.keysym);
-                break;
-            case SDL_MOUSEMOTION:
-                mouseMove(event.motion.x, event.motion.y);
-                break;
-            case SDL_MOUSEBUTTONDOWN:
-                mouseDown(event.button.button, event.button.x, event.button.y);
-                break;
-            case SDL_MOUSEBUTTONUP:
-                mouseUp(event.button.button, event.button.x, event.button.y);
-                break;
-            case SDL_JOYAXISMOTION:
-                joyMove(event.jaxis.which, event.jaxis.axis,
-                        static_cast<float>(event.jaxis.value) * 3.0517578125e-05f);
-                break;
-            case SDL_JOYBUTTONDOWN:
-                joyDown(event.jbutton.which, event.jbutton.button);
-                break;
-            case SDL_JOYBUTTONUP:
-                joyUp(event.jbutton.which, event.jbutton.button);
-                break;
-            case SDL_QUIT:
-                quitRequested = true;
-                break;
-            default:
-                break;
-            }
+        while (SDL_PollEvent(&event))
+            dispatchEvent(event);
+        if (exhibition.escapeHeld(SDL_GetTicks())) {
+            Log::plain("Exhibition: Escape held for 3 s; quitting.");
+            quitRequested = true;
         }
         if (quitSignalled)
             quitRequested = true;
@@ -559,6 +545,41 @@ void Application::eventLoop() {
         if (GameState* state = getCurrentState())
             state->draw(drawer);
         drawer->endDrawing();
+    }
+}
+
+void Application::dispatchEvent(const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_KEYDOWN:
+        keyDown(event.key.keysym);
+        break;
+    case SDL_KEYUP:
+        keyUp(event.key.keysym);
+        break;
+    case SDL_MOUSEMOTION:
+        mouseMove(event.motion.x, event.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        mouseDown(event.button.button, event.button.x, event.button.y);
+        break;
+    case SDL_MOUSEBUTTONUP:
+        mouseUp(event.button.button, event.button.x, event.button.y);
+        break;
+    case SDL_JOYAXISMOTION:
+        joyMove(event.jaxis.which, event.jaxis.axis,
+                static_cast<float>(event.jaxis.value) * 3.0517578125e-05f);
+        break;
+    case SDL_JOYBUTTONDOWN:
+        joyDown(event.jbutton.which, event.jbutton.button);
+        break;
+    case SDL_JOYBUTTONUP:
+        joyUp(event.jbutton.which, event.jbutton.button);
+        break;
+    case SDL_QUIT:
+        quitRequested = true;
+        break;
+    default:
+        break;
     }
 }
 
@@ -583,9 +604,14 @@ void Application::nextState(std::string newState, std::string info) {
     }
 
     GameState* created = nullptr;
-    if (newState == "GamePlay")
+    if (newState == "GamePlay") {
+        // Each cycle of an exhibition starts as the first one did.
+        if (exhibition.isOn())
+            GamePlay::prepareNewCycle();
         created = new GamePlay(this);
-    else if (newState == "NoteScreen")
+        if (exhibition.isOn())
+            exhibition.beginCycle();
+    } else if (newState == "NoteScreen")
         created = new NoteScreen(this);
     else
         return;
@@ -599,16 +625,33 @@ void Application::nextState(std::string newState, std::string info) {
     LOG_DEBUG("Application::nextState() " + newState + " created.");
 }
 
+void Application::returnToNoteScreen(const std::string& cause) {
+    const size_t images = drawer ? drawer->getLiveImages() : 0;
+    const size_t copies = drawer ? drawer->getMaskedCopies() : 0;
+    char text[200];
+    std::snprintf(text, sizeof(text),
+                  "Exhibition: cycle %d ends (%s); back to the note screen. Live textures %zu (images %zu, "
+                  "masked copies %zu)",
+                  exhibition.getCycle(), cause.c_str(), images + copies, images, copies);
+    Log::plain(text);
+    nextState("NoteScreen", "");
+}
+
 void Application::keyDown(const SDL_keysym& key) {
     // F11 switches the display and then counts as any other key: on the note
-    // screen it leads on.
-    if (key.sym == SDLK_F11)
+    // screen it leads on. Not in an exhibition, where a window would show
+    // the desktop around it.
+    if (key.sym == SDLK_F11 && !exhibition.isOn())
         toggleFullScreen();
+    if (key.sym == SDLK_ESCAPE && exhibition.isOn())
+        exhibition.escapeDown(SDL_GetTicks());
     if (GameState* state = getCurrentState())
         state->keyDown(keyManager.getAction(key), key);
 }
 
 void Application::keyUp(const SDL_keysym& key) {
+    if (key.sym == SDLK_ESCAPE)
+        exhibition.escapeUp();
     if (GameState* state = getCurrentState())
         state->keyUp(keyManager.getAction(key), key);
 }

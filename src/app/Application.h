@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Exhibition.h"
 #include "KeyManager.h"
 #include "PortAudioCallback.h"
 #include "PortAudioDevice.h"
@@ -9,9 +10,9 @@
 #include <string>
 #include <vector>
 
+class CountingDrawer;
 class Drawer;
 class GameState;
-class OpenGLDrawer;
 
 // The program's entry: builds the application from the command-line words,
 // runs its event loop and returns the exit status.
@@ -30,6 +31,7 @@ public:
         bool noSound = false;
         bool noMusic = false;
         std::string audioApi;
+        bool exhibit = false; // exhibition mode: the piece starts over by itself
     };
 
     // words: the command-line words without the program name.
@@ -45,6 +47,9 @@ public:
     // Switches the current state by name ("GamePlay", "NoteScreen"); the old
     // state is deleted once the audio side has let go of it.
     void nextState(std::string newState, std::string info);
+    // Exhibition mode: logs the end of the current cycle with its cause and
+    // the drawer's textures, then switches to the note screen.
+    void returnToNoteScreen(const std::string& cause);
 
     // Input from SDL, in window pixels; states get canvas coordinates.
     void keyDown(const SDL_keysym& key);
@@ -66,6 +71,10 @@ public:
     bool hasPendingOldState() const { return oldState != nullptr; }
     bool isAudioRunning() const { return audioRunning; }
     bool isStateChanging() const { return stateChanging.load(std::memory_order_acquire); }
+    bool isExhibition() const { return exhibition.isOn(); }
+    // Exhibition waits, in ms: after the final recordings, and without a key.
+    Uint32 getExhibitionHoldMs() const { return exhibition.getHoldMs(); }
+    Uint32 getExhibitionIdleMs() const { return exhibition.getIdleMs(); }
 
     // The questions answered before anything starts: "--help" prints the
     // usage, "--version" the name and version; either throws FatalError with
@@ -96,6 +105,8 @@ private:
     // Sets up the audio device and, unless sound is off, starts it.
     void startAudio(const std::string& audioApi);
     void loadGlyphs();
+    // Hands one SDL event to its handler.
+    void dispatchEvent(const SDL_Event& event);
     // Deletes the old state if a switch is pending and acknowledged.
     void deleteAcknowledgedOldState();
     // Notices an audio stream that stopped by itself (its server went away):
@@ -116,7 +127,7 @@ private:
     bool noMusic;
     KeyManager keyManager;
     std::vector<SDL_Joystick*> joysticks;
-    OpenGLDrawer* drawer;
+    CountingDrawer* drawer;
     // Written by the main thread, read by the audio callback.
     std::atomic<GameState*> currentState;
     GameState* oldState;
@@ -124,4 +135,5 @@ private:
     std::atomic<bool> stateChanging;
     // Whether audio callbacks run; without them a switch is acknowledged at once.
     bool audioRunning;
+    Exhibition exhibition; // off unless asked for
 };

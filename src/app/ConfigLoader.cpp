@@ -57,7 +57,7 @@ std::string getFilePath() {
 
 ConfigLoader::ConfigLoader()
     : width(1024), height(768), antialiasLevel(6), fullscreen(true), noSound(false), noMusic(false),
-      audioApi("CoreAudio") {
+      audioApi("CoreAudio"), exhibit(false) {
     std::string file = getFilePath() + "/Lumenfall.conf";
     // Only a file that is really missing is created: one that exists but
     // cannot be read is the user's, and is left alone. (ENOTDIR: something
@@ -116,37 +116,46 @@ void ConfigLoader::readStream(std::FILE* in) {
         if (length == 0)
             continue;
 
-        int number = 0;
-        switch (line[0]) {
-        case 'w':
-            // A size below 1 could never open a window: treat it as unreadable.
-            if (length > 2 && readInt(line + 2, number) && number >= 1)
-                width = number;
-            break;
-        case 'h':
-            if (length > 2 && readInt(line + 2, number) && number >= 1)
-                height = number;
-            break;
-        case 'a':
-            if (line[1] == 'a') {
-                if (length > 3)
-                    audioApi = line + 3;
-            } else if (length > 2 && readInt(line + 2, number)) {
-                antialiasLevel = number;
-            }
-            break;
-        case 'f':
-            if (length > 2)
-                readBool(line + 2, fullscreen);
-            break;
-        case 'n':
-            if (line[1] == 's' && length > 3)
-                readBool(line + 3, noSound);
-            else if (line[1] == 'm' && length > 3)
-                readBool(line + 3, noMusic);
-            break;
-        default:
-            break;
+        readSetting(line, length);
+    }
+}
+
+void ConfigLoader::readSetting(const char* line, size_t length) {
+    int number = 0;
+    switch (line[0]) {
+    case 'w':
+        // A size below 1 could never open a window: treat it as unreadable.
+        if (length > 2 && readInt(line + 2, number) && number >= 1)
+            width = number;
+        break;
+    case 'h':
+        if (length > 2 && readInt(line + 2, number) && number >= 1)
+            height = number;
+        break;
+    case 'a':
+        if (line[1] == 'a') {
+            if (length > 3)
+                audioApi = line + 3;
+        } else if (length > 2 && readInt(line + 2, number)) {
+            antialiasLevel = number;
         }
+        break;
+    case 'f':
+        if (length > 2)
+            readBool(line + 2, fullscreen);
+        break;
+    case 'e':
+        // "ex" only as the whole key: a longer word starting with it is another key.
+        if (line[1] == 'x' && line[2] == ' ' && length > 3)
+            readBool(line + 3, exhibit);
+        break;
+    case 'n':
+        if (line[1] == 's' && length > 3)
+            readBool(line + 3, noSound);
+        else if (line[1] == 'm' && length > 3)
+            readBool(line + 3, noMusic);
+        break;
+    default:
+        break;
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -27,4 +28,9 @@ public:
     bool noSound;         // "ns"; false when missing
     bool noMusic;         // "nm"; false when missing
     std::string audioApi; // "aa"; "CoreAudio" when missing
+    bool exhibit;         // "ex"; false when missing; not in the file written on first run
+
+private:
+    // One line of the file, without its line feed; length is its length.
+    void readSetting(const char* line, size_t length);
 };

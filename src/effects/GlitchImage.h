@@ -28,6 +28,9 @@ public:
     // from its "shaders" folder. Stops the program when there are no feathers.
     static void loadFeathers(Drawer* d, bool usePostProcessing, const FilePath& dataDir);
 
+    // Frames until the picture is next swapped.
+    int getImageCountdown() const { return imageCountdown; }
+
     static unsigned int featherShader; // 0 until loaded
     // Counts constructed entries; each takes the new count as the frames
     // until its first swap, so a new grid swaps one entry per frame. Never

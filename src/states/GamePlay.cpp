@@ -12,6 +12,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -28,7 +29,11 @@ GamePlay::GamePlay(Application* application)
       ritualsDelay(120), levels{0.0f, 0.0f, 0.0f}, rates{-0.0005f, -0.0005f, -0.0005f},
       words{"hack", "scandal", "paedophile"}, wordPositions{0, 0, 0}, finale(0.0f), stringLevel(0.0f),
       framesDrawn(0), wordLogged{false, false, false}, firstFrame(true), usePostProcessing(false),
-      playMusic(!application || !application->getNoMusic()) {
+      playMusic(!application || !application->getNoMusic()),
+      exhibition(application && application->isExhibition()),
+      exhibitionClock(exhibition ? application->getExhibitionHoldMs() : 0,
+                      exhibition ? application->getExhibitionIdleMs() : 0, SDL_GetTicks()),
+      returnRequested(false) {
     // Each entry is centred on its grid point; the 512-pixel pictures
     // overlap and overhang the screen on every side.
     for (int row = 0; row < Rows; ++row)
@@ -49,6 +54,14 @@ void GamePlay::resetResources() {
     lumenfallLinesImage = 0;
 }
 
+void GamePlay::prepareNewCycle() {
+    // The grid's entries take their first swaps from this count: the first
+    // grid of a run swaps one entry a frame on frames 2 to 97, and so must
+    // every later one. Nothing else class-wide differs between cycles: the
+    // pictures, feathers, shaders and noise stay loaded for the whole run.
+    GlitchImage::loadingStagger = 0;
+}
+
 void GamePlay::mixUpIndices() {
     int remaining[NumImages];
     int count = NumImages;
@@ -65,8 +78,12 @@ void GamePlay::mixUpIndices() {
 }
 
 void GamePlay::keyDown(const std::string& action, const SDL_keysym& key) {
+    if (exhibition)
+        exhibitionClock.keyPressed(SDL_GetTicks());
     if (action == "Escape") {
-        quit();
+        // In an exhibition only a held Escape quits, and the shell times it.
+        if (!exhibition)
+            quit();
         return;
     }
     char letter = ' ';
@@ -123,6 +140,8 @@ void GamePlay::updateLevels() {
             Sounds::getInstance()->playSound(Sounds::FinalSpeechForward);
             LOG_DEBUG("GamePlay: finale ended on frame " + std::to_string(framesDrawn) +
                       ", final recordings started");
+            if (exhibition)
+                exhibitionClock.finaleEnded(SDL_GetTicks(), finalRecordingsMs());
         }
         for (float& level : levels)
             if (level < 1.0f)
@@ -154,6 +173,8 @@ void GamePlay::draw(Drawer* drawer) {
     if (firstFrame) {
         usePostProcessing = drawer->canSupport(Drawer::Shaders) && drawer->canSupport(Drawer::FrameBuffer);
         firstFrame = false;
+        if (exhibition)
+            logCycleStart();
     }
     PostProc::load(drawer, usePostProcessing);
     if (!resourcesLoaded)
@@ -180,6 +201,45 @@ void GamePlay::draw(Drawer* drawer) {
     drawScene(drawer, sunScale);
     if (usePostProcessing)
         PostProc::finishFrame(drawer, noiseIndex, noiseCountdown);
+    if (exhibition)
+        returnWhenDue();
+}
+
+void GamePlay::logCycleStart() const {
+    // What an exhibition's later cycles must share with the first: the
+    // grid's first swaps one entry a frame, and the levels at 0.
+    int first = glitchImages[0].getImageCountdown();
+    int last = first;
+    for (const GlitchImage& image : glitchImages) {
+        first = std::min(first, image.getImageCountdown());
+        last = std::max(last, image.getImageCountdown());
+    }
+    char text[160];
+    std::snprintf(text, sizeof(text),
+                  "GamePlay: first swaps of the grid on frames %d to %d, levels %.3f %.3f %.3f", first + 1,
+                  last + 1, levels[0], levels[1], levels[2]);
+    LOG_DEBUG(text);
+}
+
+Uint32 GamePlay::finalRecordingsMs() {
+    const Sounds* sounds = Sounds::getInstance();
+    size_t samples = std::max(sounds->getFile(Sounds::FinalSpeech).data.size(),
+                              sounds->getFile(Sounds::FinalSpeechForward).data.size());
+    return static_cast<Uint32>(samples * 1000 / 44100);
+}
+
+void GamePlay::returnWhenDue() {
+    if (returnRequested)
+        return;
+    // The effect voices are asked about only once they have started: with
+    // sound off, the effects are not loaded before the finale needs them.
+    const bool sounding = finale >= 1.0f && Sounds::getInstance()->getPlayingCount() > 0;
+    ExhibitionClock::Due due =
+        exhibitionClock.check(SDL_GetTicks(), finale > 0.0f, application->isAudioRunning(), sounding);
+    if (due == ExhibitionClock::Stay)
+        return;
+    returnRequested = true;
+    application->returnToNoteScreen(due == ExhibitionClock::AfterFinale ? "after the finale" : "idle");
 }
 
 void GamePlay::hideGrid() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExhibitionClock.h"
 #include "GameState.h"
 #include "GhostImage.h"
 #include "GlitchImage.h"
@@ -39,6 +40,7 @@ public:
     float getSunPhase() const { return sunPhase; }
     const int* getIndices() const { return indices; }
     const StreamingSound& getStreamingSound() const { return streamingSound; }
+    const GlitchImage& getGlitchImage(int entry) const { return glitchImages[entry]; }
     // For tests: puts the word levels where a test needs them.
     void setLevel(int word, float level) { levels[word] = level; }
 
@@ -49,6 +51,10 @@ public:
     static unsigned int lumenfallLinesImage;
     // Forgets the class-wide pictures so a test can start a fresh run.
     static void resetResources();
+    // Before each play state of an exhibition: what the class-wide state
+    // keeps from the previous cycle and the new one must not see (the grid's
+    // loading stagger). Loads and forgets no picture.
+    static void prepareNewCycle();
 
 private:
     // The pictures above are loaded on the first play frame of the run, once,
@@ -67,6 +73,12 @@ private:
     void updateStringsAndGhosts(float s);
     // Background, portrait, scan lines, ghosts, grid and text, back to front.
     void drawScene(Drawer* drawer, float sunScale);
+    // Exhibition mode: the first frame's line, and the return to the note
+    // screen once the clock says it is due.
+    void logCycleStart() const;
+    void returnWhenDue();
+    // The longer of the two final recordings, in ms.
+    static Uint32 finalRecordingsMs();
 
     GlitchText titleText;
     GlitchText ritualsText;
@@ -91,5 +103,8 @@ private:
     LumenfallStrings strings;
     bool firstFrame;
     bool usePostProcessing;
-    bool playMusic; // false with the no-music setting: no streamed recordings
+    bool playMusic;                  // false with the no-music setting: no streamed recordings
+    bool exhibition;                 // the application runs in exhibition mode
+    ExhibitionClock exhibitionClock; // used only in exhibition mode
+    bool returnRequested;            // the note screen has been asked for
 };

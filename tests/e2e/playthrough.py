@@ -216,11 +216,12 @@ class PlayThrough:
     """One run of the game from start to Escape. log(text) reports progress."""
 
     def __init__(self, binary, home, recording_path, log=print, env=None, deadline=540.0, words=(),
-                 linger=6.0, size=(WIDTH, HEIGHT)):
+                 linger=6.0, size=(WIDTH, HEIGHT), record=True):
         """words: further command-line words for the game; linger: seconds
         the final recordings sound before Escape (from 1.5 s after the
         finale's end); size: the window's, smaller for a run that is only
-        heard (the software renderer's cost grows with it)."""
+        heard (the software renderer's cost grows with it); record: whether
+        the game's output is recorded (its ports are found either way)."""
         self.binary = binary
         self.size = size
         self.words = tuple(words)
@@ -230,11 +231,15 @@ class PlayThrough:
         self.log = log
         self.env = dict(env if env is not None else os.environ)
         self.deadline = deadline
+        self.record = record
         self.run = Run()
         self.game = None
         self.recorder = None
         self.display = None
         self.window = None
+        # Output lines before this index belong to an earlier play cycle (a
+        # game in exhibition mode plays more than one).
+        self.since = 0
 
     # --- steps ---------------------------------------------------------------
 
@@ -259,7 +264,8 @@ class PlayThrough:
     def time_left(self):
         return self.started + self.deadline - time.monotonic()
 
-    def wait_line(self, pattern, what, timeout, start=0):
+    def wait_line(self, pattern, what, timeout, start=None):
+        start = self.since if start is None else start
         found = self.game.wait_for(pattern, min(timeout, max(self.time_left(), 1.0)), start)
         if not found:
             raise PlayError("timed out waiting for %s" % what)
@@ -292,6 +298,8 @@ class PlayThrough:
             time.sleep(0.1)
         if len(ports) < 2:
             raise PlayError("the game's JACK output ports did not appear")
+        if not self.record:
+            return
         self.raw_recording = tempfile.NamedTemporaryFile(prefix="lumenfall-play-", suffix=".raw", delete=False).name
         self.recorder = Recorder(ports[:2], self.raw_recording)
         self.run.rate = self.recorder.samplerate
@@ -312,7 +320,7 @@ class PlayThrough:
             self.shot("note-later")
             if not np.array_equal(first, self.run.shots["note-later"][1]):
                 break
-        if self.game.find(GAMEPLAY_CREATED):
+        if self.game.find(GAMEPLAY_CREATED, self.since):
             raise PlayError("the note screen ended before its screenshots were taken")
 
     def into_play(self):

@@ -97,7 +97,9 @@ class PackageTest(unittest.TestCase):
             expected["/usr/share/games/lumenfall/" + name] = "-rw-r--r--"
         for name in ["applications/lumenfall.desktop", "metainfo/%s.metainfo.xml" % APP_ID,
                      "icons/hicolor/scalable/apps/lumenfall.svg", "man/man6/lumenfall.6.gz",
-                     "doc/lumenfall/copyright", "doc/lumenfall/changelog.gz"] + [
+                     "doc/lumenfall/copyright", "doc/lumenfall/changelog.gz",
+                     "doc/lumenfall/examples/lumenfall-exhibit.desktop",
+                     "doc/lumenfall/examples/lumenfall-exhibit.service"] + [
                      "icons/hicolor/%dx%d/apps/lumenfall.png" % (s, s) for s in ICON_SIZES]:
             expected["/usr/share/" + name] = "-rw-r--r--"
         self.assertEqual(files, expected)

@@ -2,7 +2,6 @@
 
 #include "BuildConfig.h"
 #include "ConfigLoader.h"
-#include "CountingDrawer.h"
 #include "FatalError.h"
 #include "FilePath.h"
 #include "Fonts.h"
@@ -163,8 +162,8 @@ void checkDataFolder() {
 }
 
 // The drawer on the 1280 x 720 canvas, its window opened.
-CountingDrawer* createDrawer(const Application::Settings& settings) {
-    CountingDrawer* drawer = new CountingDrawer(1280, 720);
+OpenGLDrawer* createDrawer(const Application::Settings& settings) {
+    OpenGLDrawer* drawer = new OpenGLDrawer(1280, 720);
     LOG_DEBUG("Application: OpenGLDrawer created.");
     if (!drawer->initialise(static_cast<unsigned short>(settings.windowWidth),
                             static_cast<unsigned short>(settings.windowHeight), settings.fullscreen,
@@ -626,13 +625,10 @@ void Application::nextState(std::string newState, std::string info) {
 }
 
 void Application::returnToNoteScreen(const std::string& cause) {
-    const size_t images = drawer ? drawer->getLiveImages() : 0;
-    const size_t copies = drawer ? drawer->getMaskedCopies() : 0;
     char text[200];
     std::snprintf(text, sizeof(text),
-                  "Exhibition: cycle %d ends (%s); back to the note screen. Live textures %zu (images %zu, "
-                  "masked copies %zu)",
-                  exhibition.getCycle(), cause.c_str(), images + copies, images, copies);
+                  "Exhibition: cycle %d ends (%s); back to the note screen. Live textures %zu.",
+                  exhibition.getCycle(), cause.c_str(), drawer ? drawer->getLiveTextures() : 0);
     Log::plain(text);
     nextState("NoteScreen", "");
 }

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-class CountingDrawer;
 class Drawer;
 class GameState;
+class OpenGLDrawer;
 
 // The program's entry: builds the application from the command-line words,
 // runs its event loop and returns the exit status.
@@ -127,7 +127,7 @@ private:
     bool noMusic;
     KeyManager keyManager;
     std::vector<SDL_Joystick*> joysticks;
-    CountingDrawer* drawer;
+    OpenGLDrawer* drawer;
     // Written by the main thread, read by the audio callback.
     std::atomic<GameState*> currentState;
     GameState* oldState;

@@ -174,6 +174,9 @@ public:
         const unsigned short side = static_cast<unsigned short>(glyphText.size(glyph));
         return Image{glyphText.texture(glyph), side, side, 1.0f, 1.0f};
     }
+    // Textures the drawer holds: its images (the frame buffer's and the
+    // line stroke's among them) and the glyphs.
+    size_t getLiveTextures() const { return images.size() + NumGlyphs; }
     // Null when no image has the handle.
     const Image* getImage(unsigned int image) const;
     const Polygon* getPolygon(unsigned int polygon) const;

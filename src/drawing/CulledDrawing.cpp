@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <cstring>
+#include <vector>
 
 const char* const CulledDrawing::maskedMark = "// alpha: base.a * colour.a * second.r";
 const char* const CulledDrawing::colourMark = "// rgb: base.rgb * colour.rgb";
@@ -27,22 +28,25 @@ void applyBlend(Drawer::BlendMode mode) {
     glBlendFunc(GL_SRC_ALPHA, mode == Drawer::Additive ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
 }
 
-// Unit 1 keeps the colour from unit 0 and multiplies its alpha by the
-// texture's alpha; or back to OpenGL's initial modulation.
-void setMaskCombine(bool on) {
-    if (!on) {
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        return;
-    }
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_REPLACE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_PREVIOUS);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, GL_SRC_COLOR);
-    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_PREVIOUS);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA, GL_SRC_ALPHA);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA, GL_TEXTURE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA, GL_SRC_ALPHA);
+// A texture of the pixels' alpha alone, filtered as the picture's own.
+unsigned int makeAlphaTexture(const unsigned char* pixels, unsigned int width, unsigned int height,
+                              bool interpolate) {
+    std::vector<unsigned char> alpha(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < alpha.size(); ++i)
+        alpha[i] = pixels[i * 4 + 3];
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, width, height, 0, GL_ALPHA, GL_UNSIGNED_BYTE, alpha.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    const GLint filter = interpolate ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
 }
 
 } // namespace
@@ -69,18 +73,26 @@ CulledDrawing::Choice CulledDrawing::choose(const std::string& renderer, const c
 }
 
 void CulledDrawing::measure(unsigned int handle, const unsigned char* pixels, unsigned int width,
-                            unsigned int height) {
+                            unsigned int height, bool interpolate) {
+    forget(handle);
     Measured& m = pictures[handle];
     // Nearest filtering samples one texel where the ranges assume two: still within them.
     m.ranges = CoverageCuller::measure(pixels, width, height);
-    m.alphaIsRed = true;
+    bool alphaIsRed = true;
     const size_t count = static_cast<size_t>(width) * height;
-    for (size_t i = 0; i < count && m.alphaIsRed; ++i)
-        m.alphaIsRed = pixels[i * 4 + 2] == pixels[i * 4 + 3];
+    for (size_t i = 0; i < count && alphaIsRed; ++i)
+        alphaIsRed = pixels[i * 4 + 2] == pixels[i * 4 + 3];
+    if (alphaIsRed)
+        m.alphaTexture = makeAlphaTexture(pixels, width, height, interpolate);
 }
 
 void CulledDrawing::forget(unsigned int handle) {
-    pictures.erase(handle);
+    auto it = pictures.find(handle);
+    if (it == pictures.end())
+        return;
+    if (it->second.alphaTexture)
+        glDeleteTextures(1, &*it->second.alphaTexture);
+    pictures.erase(it);
 }
 
 void CulledDrawing::readPromises(unsigned int program, const std::string& fragmentSource) {
@@ -137,11 +149,11 @@ bool CulledDrawing::holdMasked(const Draw& draw) {
     const Measured* mask = measured(draw.second->handle);
     if (!base || !mask)
         return false;
-    const bool fixed = promises.at(draw.program).colour && mask->alphaIsRed;
+    const bool fixed = promises.at(draw.program).colour && mask->alphaTexture;
     const Quad& q = draw.quad;
     const float x = q.x + draw.offsetX, y = q.y + draw.offsetY;
     hold(Held{fixed ? Texturing::MaskedFixedFunction : Texturing::Program, draw.picture.texture,
-              draw.second->texture, draw.program, Drawer::Normal, q},
+              fixed ? *mask->alphaTexture : draw.second->texture, draw.program, Drawer::Normal, q},
          CoverageCuller::Quad{CoverageCuller::Kind::MaskedPicture, &base->ranges, &mask->ranges, x, y,
                               x + q.w, y + q.h, q.uLeft, q.vTop, q.uRight, q.vBottom, q.a == 1.0f});
     drawCounts.maskedInFixedFunction += fixed;
@@ -180,7 +192,6 @@ void CulledDrawing::bindTextures(const Held& h) {
     } else {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, h.secondTexture);
-        setMaskCombine(h.texturing == Texturing::MaskedFixedFunction);
     }
     glActiveTextureARB(GL_TEXTURE0);
 }
@@ -254,7 +265,6 @@ void CulledDrawing::drawHeld(int width, int height) {
     run.close();
     glDisable(GL_SCISSOR_TEST);
     glActiveTextureARB(GL_TEXTURE1);
-    setMaskCombine(false);
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);
     glActiveTextureARB(GL_TEXTURE0);

@@ -16,7 +16,9 @@
 // that needs: each picture's measurements, taken as it is loaded, and the
 // promises the fragment programs make in their source. A masked draw whose
 // program also promises its colour, and whose mask's alpha is its red, is
-// filled by fixed-function texturing on two units, without the program.
+// filled by fixed-function texturing on two units, without the program: the
+// picture times the colour, its alpha times a one-byte texture of the mask's
+// alpha (made as the mask is loaded, a quarter of its size).
 // Uses the current OpenGL context, which must have two texture units.
 class CulledDrawing {
 public:
@@ -75,8 +77,11 @@ public:
     CulledDrawing(const CulledDrawing&) = delete;
     CulledDrawing& operator=(const CulledDrawing&) = delete;
 
-    // A picture's B, G, R, A pixels as uploaded (padded size), under its handle.
-    void measure(unsigned int handle, const unsigned char* pixels, unsigned int width, unsigned int height);
+    // A picture's B, G, R, A pixels as uploaded (padded size), under its
+    // handle; a picture whose alpha is its red everywhere (a mask) also gets
+    // a texture of its alpha alone, filtered as interpolate says.
+    void measure(unsigned int handle, const unsigned char* pixels, unsigned int width, unsigned int height,
+                 bool interpolate);
     void forget(unsigned int handle);
     void readPromises(unsigned int program, const std::string& fragmentSource);
 
@@ -113,7 +118,7 @@ private:
     };
     struct Measured {
         CoverageCuller::ImageRanges ranges;
-        bool alphaIsRed; // every texel's alpha equals its red
+        std::optional<unsigned int> alphaTexture; // when every texel's alpha equals its red
     };
     // What the run has set up so far.
     struct Run;

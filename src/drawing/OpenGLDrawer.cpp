@@ -454,7 +454,7 @@ unsigned int OpenGLDrawer::loadImage(unsigned char* pixels, unsigned int width, 
     const GLuint texture = TextureUpload::make(pixels, paddedWidth, paddedHeight, texInterp, true);
     const unsigned int handle = findFreeHandle();
     if (culled)
-        culled->measure(handle, pixels, paddedWidth, paddedHeight);
+        culled->measure(handle, pixels, paddedWidth, paddedHeight, texInterp);
     delete[] pixels;
 
     images[handle] =

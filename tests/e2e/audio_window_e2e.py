@@ -122,7 +122,10 @@ class WindowCloseTests(GameCase):
     def test_closed_during_the_finale(self):
         game = self.start(*WORDS, "-aa", "JACK")
         self.to_play(game)
-        deadline = time.time() + 180
+        # The finale comes after a number of frames, not of seconds: llvmpipe
+        # on a loaded two-core machine draws two or three a second, which
+        # takes the typing past three minutes (the test's limit is 870 s).
+        deadline = time.time() + 420
         while time.time() < deadline and "GamePlay: finale started on frame" not in game.output():
             game.type_text("hackscandalpaedophile")
             time.sleep(0.2)

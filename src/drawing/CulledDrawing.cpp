@@ -114,7 +114,6 @@ CulledDrawing::Answer CulledDrawing::take(const Draw& draw) {
     // Fixed-function texturing and masked programs multiply the colour's
     // alpha in; with alpha 0 both blend modes keep the target as it was.
     if (draw.quad.a <= 0.0f && draw.mode != Drawer::Subtractive && (draw.program == 0 || masked)) {
-        ++drawCounts.dropped;
         return Answer::Dropped;
     }
     if (!draw.intoFrameBuffer || draw.mode == Drawer::Subtractive)
@@ -122,7 +121,6 @@ CulledDrawing::Answer CulledDrawing::take(const Draw& draw) {
     const bool taken = draw.program == 0 ? holdPlain(draw) : masked && holdMasked(draw);
     if (!taken)
         return Answer::DrawNow;
-    ++drawCounts.held;
     return Answer::Held;
 }
 

@@ -66,10 +66,8 @@ public:
         Quad quad;
     };
     enum class Answer { Held, Dropped, DrawNow };
-    // How many draws went which way since the path was made.
+    // How many masked draws were filled in fixed function since the path was made.
     struct Counts {
-        unsigned long held = 0;
-        unsigned long dropped = 0;
         unsigned long maskedInFixedFunction = 0;
     };
 

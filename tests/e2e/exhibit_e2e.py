@@ -66,13 +66,7 @@ class ExhibitionRun(playthrough.PlayThrough):
         subprocess.run(["xdotool", "key", "Escape"], check=True, timeout=20)
         time.sleep(4.0)
         self.checks["alive-after-tap"] = self.game.proc.poll() is None
-        subprocess.run(["xdotool", "keydown", "Escape"], check=True, timeout=20)
-        pressed = time.monotonic()
-        try:
-            self.run.status = self.game.proc.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            self.run.status = None
-        self.run.exit_seconds = time.monotonic() - pressed
+        playthrough.PlayThrough.quit(self, "keydown")
         subprocess.run(["xdotool", "keyup", "Escape"], check=False, timeout=20)
 
 

@@ -403,8 +403,10 @@ class PlayThrough:
         time.sleep(self.linger)
         self.mark("finale-after")
 
-    def quit(self):
-        subprocess.run(["xdotool", "key", "Escape"], check=True, timeout=20)
+    def quit(self, action="key"):
+        """Escape pressed (or with "keydown", held), then the game's exit
+        status and the seconds it took from the press."""
+        subprocess.run(["xdotool", action, "Escape"], check=True, timeout=20)
         pressed = time.monotonic()
         try:
             self.run.status = self.game.proc.wait(timeout=30)

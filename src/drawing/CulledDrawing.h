@@ -71,7 +71,8 @@ public:
         unsigned long maskedInFixedFunction = 0;
     };
 
-    CulledDrawing() = default;
+    // Keeps freed heap memory in the process (see the definition).
+    CulledDrawing();
     CulledDrawing(const CulledDrawing&) = delete;
     CulledDrawing& operator=(const CulledDrawing&) = delete;
 

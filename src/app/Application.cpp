@@ -105,7 +105,12 @@ void chooseSdlDrivers() {
         setenv("SDL_VIDEODRIVER", "x11", 1);
     // Classic SDL takes the Xinerama screen numbered here, and otherwise the
     // one at the screen's top left corner, which need not be the primary.
-    if (!getenv("SDL_VIDEO_FULLSCREEN_HEAD") && !getenv("SDL_VIDEO_FULLSCREEN_DISPLAY")) {
+    // SDL 1.2 on SDL 2 (sdl12-compat, which calls itself 1.2.50 or later)
+    // takes the number as SDL 2's display, and SDL 2 lists the primary
+    // first: there the Xinerama number would name another monitor.
+    const SDL_version* linked = SDL_Linked_Version();
+    const bool onSdl2 = linked && linked->patch >= 50;
+    if (!onSdl2 && !getenv("SDL_VIDEO_FULLSCREEN_HEAD") && !getenv("SDL_VIDEO_FULLSCREEN_DISPLAY")) {
         int primary = ScreenResolution::primaryMonitorIndex();
         if (primary >= 0)
             setenv("SDL_VIDEO_FULLSCREEN_HEAD", std::to_string(primary).c_str(), 1);

@@ -70,7 +70,6 @@ OpenGLDrawer::~OpenGLDrawer() {
 // --- Display set-up ------------------------------------------------------------
 
 bool OpenGLDrawer::initialise(unsigned short width, unsigned short height, bool fullscreen, int antialias) {
-    requestAttributes(antialias);
     if (!openWithFallbacks(width, height, fullscreen, antialias))
         return false;
 
@@ -120,25 +119,37 @@ bool OpenGLDrawer::openWithFallbacks(unsigned short width, unsigned short height
     if (width != 1024 || height != 768)
         attempts.push_back({1024, 768, false, 0, "windowed at 1024 x 768"});
 
+    const bool sixteenBit = is16Bit();
+    Log::plain(sixteenBit ? "OpenGLDrawer: Display is 16bit." : "OpenGLDrawer: Display is 32bit.");
+    requestAttributes(sixteenBit, antialias);
     bool opened = false;
-    int lastAntialias = antialias;
     for (size_t i = 0; i < attempts.size() && !opened; ++i) {
         const Attempt& attempt = attempts[i];
         if (i > 0) {
             Log::plain(std::string("OpenGLDrawer: Could not set video mode (") + SDL_GetError() +
                        "); trying again " + attempt.description + ".");
-            if (lastAntialias > 0 && attempt.antialias == 0) {
-                setAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0,
-                             "OpenGLDrawer: Could not set multi sample buffers...");
-                setAttribute(SDL_GL_MULTISAMPLESAMPLES, 0,
-                             "OpenGLDrawer: Could not set multi sample samples...");
-            }
-            lastAntialias = attempt.antialias;
+            if (!restartVideo())
+                return false;
+            requestAttributes(sixteenBit, attempt.antialias);
         }
         opened = openVideoMode(attempt.width, attempt.height, attempt.fullscreen, attempt.antialias);
         fullScreen = opened && attempt.fullscreen;
     }
     return opened;
+}
+
+bool OpenGLDrawer::restartVideo() {
+    // SDL 1.2 on SDL 2 keeps asking for the refused visual after a failed
+    // mode, whatever the attributes say since; video started afresh asks
+    // anew, in either SDL. Only the window's caption is kept.
+    char* title = nullptr;
+    SDL_WM_GetCaption(&title, nullptr);
+    const std::string caption = title ? title : "";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) < 0)
+        return false;
+    SDL_WM_SetCaption(caption.c_str(), nullptr);
+    return true;
 }
 
 bool OpenGLDrawer::changeDisplayMode(unsigned short width, unsigned short height, bool fullscreen) {
@@ -212,14 +223,12 @@ void OpenGLDrawer::initialiseLight(unsigned short width, unsigned short height) 
     prepareDrawing(width, height);
 }
 
-void OpenGLDrawer::requestAttributes(int antialias) {
-    if (is16Bit()) {
-        Log::plain("OpenGLDrawer: Display is 16bit.");
+void OpenGLDrawer::requestAttributes(bool sixteenBit, int antialias) {
+    if (sixteenBit) {
         setAttribute(SDL_GL_RED_SIZE, 5, "OpenGLDrawer: Could not set red pixel size to 5...");
         setAttribute(SDL_GL_GREEN_SIZE, 5, "OpenGLDrawer: Could not set green pixel size to 5...");
         setAttribute(SDL_GL_BLUE_SIZE, 5, "OpenGLDrawer: Could not set blue pixel size to 5...");
     } else {
-        Log::plain("OpenGLDrawer: Display is 32bit.");
         setAttribute(SDL_GL_RED_SIZE, 8, "OpenGLDrawer: Could not set red pixel size to 8...");
         setAttribute(SDL_GL_GREEN_SIZE, 8, "OpenGLDrawer: Could not set green pixel size to 8...");
         setAttribute(SDL_GL_BLUE_SIZE, 8, "OpenGLDrawer: Could not set blue pixel size to 8...");

@@ -212,7 +212,11 @@ protected:
     virtual bool openVideoMode(unsigned short width, unsigned short height, bool fullscreen, int antialias);
 
 private:
-    void requestAttributes(int antialias);
+    // Asks for the colour depth, double buffering, vertical sync and, with
+    // antialias > 0, that many samples.
+    void requestAttributes(bool sixteenBit, int antialias);
+    // Closes and starts SDL's video again, before another attempt at a mode.
+    bool restartVideo();
     // Opens the requested mode, else each more modest one in turn; false
     // when none opened.
     bool openWithFallbacks(unsigned short width, unsigned short height, bool fullscreen, int antialias);

@@ -237,11 +237,11 @@ void OpenGLDrawer::requestAttributes(bool sixteenBit, int antialias) {
     setAttribute(SDL_GL_DEPTH_SIZE, 16, "OpenGLDrawer: Could not set depth size to 16...");
     setAttribute(SDL_GL_DOUBLEBUFFER, 1, "OpenGLDrawer: Could not set double buffering...");
     setAttribute(SDL_GL_SWAP_CONTROL, 1, "OpenGLDrawer: Could not set vertical sync...");
-    if (antialias > 0) {
-        setAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1, "OpenGLDrawer: Could not set multi sample buffers...");
-        setAttribute(SDL_GL_MULTISAMPLESAMPLES, antialias,
-                     "OpenGLDrawer: Could not set multi sample samples...");
-    }
+    // Both always: SDL 1.2 on SDL 2 remembers the samples past a restart of the video.
+    setAttribute(SDL_GL_MULTISAMPLEBUFFERS, antialias > 0 ? 1 : 0,
+                 "OpenGLDrawer: Could not set multi sample buffers...");
+    setAttribute(SDL_GL_MULTISAMPLESAMPLES, antialias > 0 ? antialias : 0,
+                 "OpenGLDrawer: Could not set multi sample samples...");
 }
 
 bool OpenGLDrawer::openVideoMode(unsigned short width, unsigned short height, bool fullscreen, int) {

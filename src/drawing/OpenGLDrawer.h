@@ -212,8 +212,8 @@ protected:
     virtual bool openVideoMode(unsigned short width, unsigned short height, bool fullscreen, int antialias);
 
 private:
-    // Asks for the colour depth, double buffering, vertical sync and, with
-    // antialias > 0, that many samples.
+    // Asks for the colour depth, double buffering, vertical sync and
+    // antialias samples (none for 0).
     void requestAttributes(bool sixteenBit, int antialias);
     // Closes and starts SDL's video again, before another attempt at a mode.
     bool restartVideo();

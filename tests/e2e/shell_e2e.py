@@ -46,6 +46,11 @@ def debug_messages(text):
     return out
 
 
+# As long as gamerun's ready() waits: on a loaded machine starting the game
+# (a software renderer's first programs) has taken over 10 s.
+WINDOW_TIMEOUT = 60.0
+
+
 def start(*words, home=None, binary=BINARY):
     return gamerun.Game(binary, *words, home=home, merge_errors=True)
 
@@ -61,7 +66,7 @@ class WindowTests(unittest.TestCase):
     def open_game(self):
         game = start("-w", "640", "-h", "360", "-win", "-ns")
         self.addCleanup(game.cleanup)
-        d, w = xwindow.find_window("Lumenfall", size=(640, 360), pid=game.proc.pid)
+        d, w = xwindow.find_window("Lumenfall", size=(640, 360), pid=game.proc.pid, timeout=WINDOW_TIMEOUT)
         self.assertIsNotNone(w, "no 640 x 360 window named Lumenfall appeared")
         return game, d, w
 
@@ -152,7 +157,7 @@ class InstallTests(unittest.TestCase):
             self.assertTrue(os.path.isdir(os.path.join(prefix, "share", "lumenfall", folder)), folder)
         game = start("-w", "640", "-h", "360", "-win", "-ns", binary=binary)
         self.addCleanup(game.cleanup)
-        d, w = xwindow.find_window("Lumenfall", size=(640, 360), pid=game.proc.pid)
+        d, w = xwindow.find_window("Lumenfall", size=(640, 360), pid=game.proc.pid, timeout=WINDOW_TIMEOUT)
         self.assertIsNotNone(w, "the installed game opened no window")
         game.proc.send_signal(signal.SIGTERM)
         status, output = finish(game, timeout=10)

@@ -39,6 +39,20 @@ def rms(samples):
     return float(np.sqrt(np.mean(samples.astype(np.float64) ** 2))) if samples.size else 0.0
 
 
+def sounding(samples, rate=44100):
+    """The frames outside runs of exact silence over 10 ms long. Voices in
+    play never hold exact zero that long; the JACK server writes it for the
+    cycles a starved client misses, as it did on a machine under three
+    test runs' load (the mix then read 0.5 to 0.8 s of each second as zero)."""
+    silent = np.concatenate(([False], (samples == 0).all(axis=1), [False]))
+    edges = np.flatnonzero(silent[1:] != silent[:-1])
+    keep = np.ones(len(samples), dtype=bool)
+    for start, end in zip(edges[0::2], edges[1::2]):
+        if end - start > rate // 100:
+            keep[start:end] = False
+    return samples[keep]
+
+
 STRING_FUNDAMENTAL = 44100.0 / 256.0
 
 
@@ -281,7 +295,7 @@ class PlayThroughTest(unittest.TestCase):
         # strings ring from a level sum of 2.5).
         one, _ = self.audio("hack-complete", 0.5, min(8.0, self.gap("hack-complete", "scandal-0.4")))
         two, _ = self.audio("scandal-complete", 0.5, min(8.0, self.gap("scandal-complete", "paedophile-0.4")))
-        levels = [rms(x) for x in (note, first, full, one, two)]
+        levels = [rms(note), rms(first)] + [rms(sounding(x)) for x in (full, one, two)]
         print("rms: note %.4f, first play seconds %.4f, all voices %.4f, after hack %.4f, after scandal %.4f"
               % tuple(levels))
         self.check(levels[0] < 0.002, "the note screen is not silent: rms %.4f" % levels[0])

@@ -41,9 +41,9 @@ def rms(samples):
 
 def sounding(samples, rate=44100):
     """The frames outside runs of exact silence over 10 ms long. Voices in
-    play never hold exact zero that long; the JACK server writes it for the
-    cycles a starved client misses, as it did on a machine under three
-    test runs' load (the mix then read 0.5 to 0.8 s of each second as zero)."""
+    play never hold exact zero that long; a recording holds it where JACK
+    cycles were missed, as on a machine under three test runs' load, where
+    0.5 to 0.8 s of each second of the mix came out as zeros."""
     silent = np.concatenate(([False], (samples == 0).all(axis=1), [False]))
     edges = np.flatnonzero(silent[1:] != silent[:-1])
     keep = np.ones(len(samples), dtype=bool)

@@ -28,7 +28,7 @@ void copyPortBuffer(float* target, const float* source, size_t count) {
 
 JackRecorder::JackRecorder(size_t capacityFrames)
     : client(nullptr), inputs{nullptr, nullptr}, left(capacityFrames, 0.0f), right(capacityFrames, 0.0f),
-      recording(false), frames(0) {
+      recording(false), frames(0), xruns(0) {
     jack_status_t status;
     client = jack_client_open("lumenfall-recorder", JackNoStartServer, &status);
     if (!client) {
@@ -37,6 +37,7 @@ JackRecorder::JackRecorder(size_t capacityFrames)
     inputs[0] = jack_port_register(client, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     inputs[1] = jack_port_register(client, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(client, &JackRecorder::process, this);
+    jack_set_xrun_callback(client, &JackRecorder::countXrun, this);
     jack_activate(client);
 }
 
@@ -56,6 +57,11 @@ bool JackRecorder::connect(const std::string& pattern) {
                      jack_connect(client, ports[1], jack_port_name(inputs[1])) == 0;
     jack_free(ports);
     return connected;
+}
+
+int JackRecorder::countXrun(void* data) {
+    static_cast<JackRecorder*>(data)->xruns.fetch_add(1, std::memory_order_acq_rel);
+    return 0;
 }
 
 int JackRecorder::process(jack_nframes_t count, void* data) {

@@ -26,13 +26,17 @@ public:
     size_t getFrames() const { return frames.load(std::memory_order_acquire); }
     const std::vector<float>& getLeft() const { return left; }
     const std::vector<float>& getRight() const { return right; }
+    // Cycles the server reported as late or lost since the recorder opened.
+    int getXruns() const { return xruns.load(std::memory_order_acquire); }
 
 private:
     static int process(jack_nframes_t count, void* data);
+    static int countXrun(void* data);
 
     jack_client_t* client;
     jack_port_t* inputs[2];
     std::vector<float> left, right; // written by the JACK thread while recording
     std::atomic<bool> recording;
     std::atomic<size_t> frames;
+    std::atomic<int> xruns;
 };

@@ -317,6 +317,72 @@ TEST(PortAudioDevice, StopReturnsOnlyOnceNoBlockUsesTheCallbackAnyMore) {
     EXPECT_EQ(callback.blocks.load(), blocks);
 }
 
+namespace {
+
+// Plays the strings through the device to a server at rate Hz and finds
+// their two lines in what was heard; xruns counts the cycles the server
+// reported late or lost meanwhile.
+struct Ring {
+    double low = 0.0, high = 0.0;
+    int xruns = 0;
+};
+
+void recordStrings(int rate, const std::string& folder, Ring& ring) {
+    std::unique_ptr<JackServer> server;
+    std::unique_ptr<ServerChoice> choice;
+    if (rate != 44100) {
+        server.reset(new JackServer(rate));
+        ASSERT_TRUE(server->isReady());
+        choice.reset(new ServerChoice(server->getName()));
+    }
+    Sounds sounds(folder);
+    StreamingSound streaming(folder, false);
+    StringsCallback callback(&sounds, &streaming);
+    PortAudioDevice device;
+    device.setCallback(&callback);
+    device.setNumChannels(0, 2);
+    device.setSamplerate(44100.0);
+    device.setAPI("JACK");
+    testing::internal::CaptureStdout();
+    bool started = device.start();
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(started) << rate;
+    ASSERT_EQ(device.getSamplerate(), rate);
+
+    JackRecorder recorder(20 * static_cast<size_t>(rate));
+    ASSERT_TRUE(recorder.isOpen());
+    ASSERT_TRUE(recorder.connect("^PortAudio.*:out_"));
+    recorder.start();
+    sounds.playSound(Sounds::FinalSpeech);
+    // The strings are silent until the effect reaches them, and a cycle
+    // the server ran without our client (on a loaded machine) is
+    // recorded as silence, while the mix waits: so what was heard, with
+    // silence left out, is the ring from the effect's start with no gap.
+    // Two seconds of it, however long the server takes to pass them.
+    const size_t needed = 2 * static_cast<size_t>(rate);
+    std::vector<float> heard;
+    for (int i = 0; i < 180 && heard.size() < needed; ++i) {
+        SDL_Delay(100);
+        heard.clear();
+        size_t frames = recorder.getFrames();
+        for (size_t k = 0; k < frames; ++k)
+            if (recorder.getLeft()[k] != 0.0f)
+                heard.push_back(recorder.getLeft()[k]);
+    }
+    recorder.stop();
+    device.stop();
+    ASSERT_GE(heard.size(), needed) << rate << " Hz server";
+
+    // From half a second on, when the effect has gone and the ring has
+    // settled.
+    const size_t from = static_cast<size_t>(rate) / 2;
+    ring.low = peakFrequency(&heard[from], needed - from, rate, 150.0, 200.0);
+    ring.high = peakFrequency(&heard[from], needed - from, rate, 320.0, 390.0);
+    ring.xruns = recorder.getXruns();
+}
+
+} // namespace
+
 // The strings ring at 172 and 345 Hz when the game mixes at 44100 Hz; a
 // server at 48000 Hz must not raise them (unconverted they would ring 9 %
 // sharp, at 188 and 375 Hz). Played through the device and recorded on the
@@ -326,59 +392,19 @@ TEST(PortAudioDevice, StringsRingAtTheirPitchAtEitherServerRate) {
     std::string folder = OggFiles::makeFolder("lumenfall-strings-rate");
     OggFiles::write(folder + "/finalSpeech.ogg", {OggFiles::sine(8000, 523.0, 0.5f)});
     for (int rate : {44100, 48000}) {
-        std::unique_ptr<JackServer> server;
-        std::unique_ptr<ServerChoice> choice;
-        if (rate != 44100) {
-            server.reset(new JackServer(rate));
-            ASSERT_TRUE(server->isReady());
-            choice.reset(new ServerChoice(server->getName()));
+        // A cycle lost on a loaded machine cuts the ring where the recorder
+        // missed it and smears the lines: such a recording is made again,
+        // up to three times, and the last one is judged.
+        Ring ring;
+        for (int attempt = 0; attempt < 3 && (attempt == 0 || ring.xruns > 0); ++attempt) {
+            recordStrings(rate, folder, ring);
+            if (HasFatalFailure())
+                return;
         }
-        Sounds sounds(folder);
-        StreamingSound streaming(folder, false);
-        StringsCallback callback(&sounds, &streaming);
-        PortAudioDevice device;
-        device.setCallback(&callback);
-        device.setNumChannels(0, 2);
-        device.setSamplerate(44100.0);
-        device.setAPI("JACK");
-        testing::internal::CaptureStdout();
-        bool started = device.start();
-        testing::internal::GetCapturedStdout();
-        ASSERT_TRUE(started) << rate;
-        ASSERT_EQ(device.getSamplerate(), rate);
-
-        JackRecorder recorder(20 * static_cast<size_t>(rate));
-        ASSERT_TRUE(recorder.isOpen());
-        ASSERT_TRUE(recorder.connect("^PortAudio.*:out_"));
-        recorder.start();
-        sounds.playSound(Sounds::FinalSpeech);
-        // The strings are silent until the effect reaches them, and a cycle
-        // the server ran without our client (on a loaded machine) is
-        // recorded as silence, while the mix waits: so what was heard, with
-        // silence left out, is the ring from the effect's start with no gap.
-        // Two seconds of it, however long the server takes to pass them.
-        const size_t needed = 2 * static_cast<size_t>(rate);
-        std::vector<float> heard;
-        for (int i = 0; i < 180 && heard.size() < needed; ++i) {
-            SDL_Delay(100);
-            heard.clear();
-            size_t frames = recorder.getFrames();
-            for (size_t k = 0; k < frames; ++k)
-                if (recorder.getLeft()[k] != 0.0f)
-                    heard.push_back(recorder.getLeft()[k]);
-        }
-        recorder.stop();
-        device.stop();
-        ASSERT_GE(heard.size(), needed) << rate << " Hz server";
-
-        // From half a second on, when the effect has gone and the ring has
-        // settled.
-        const size_t from = static_cast<size_t>(rate) / 2;
-        double low = peakFrequency(&heard[from], needed - from, rate, 150.0, 200.0);
-        double high = peakFrequency(&heard[from], needed - from, rate, 320.0, 390.0);
-        std::printf("strings at a %d Hz server: %.2f Hz and %.2f Hz\n", rate, low, high);
-        EXPECT_NEAR(low, 172.27, 172.27 * 0.01) << rate << " Hz server";
-        EXPECT_NEAR(high, 344.53, 344.53 * 0.01) << rate << " Hz server";
+        std::printf("strings at a %d Hz server: %.2f Hz and %.2f Hz (%d xruns)\n", rate, ring.low, ring.high,
+                    ring.xruns);
+        EXPECT_NEAR(ring.low, 172.27, 172.27 * 0.01) << rate << " Hz server";
+        EXPECT_NEAR(ring.high, 344.53, 344.53 * 0.01) << rate << " Hz server";
     }
     OggFiles::removeFolder(folder);
 }

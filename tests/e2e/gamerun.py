@@ -255,14 +255,19 @@ class Game:
             shutil.rmtree(self.home, ignore_errors=True)
 
 
+def sdl_library(binary=None, env=None):
+    """The path of the SDL 1.2 library the game loads (as ldd resolves it
+    with env), or an empty string."""
+    ldd = subprocess.run(["ldd", binary or BINARY], capture_output=True, text=True, env=env).stdout
+    line = next((x for x in ldd.splitlines() if "libSDL-1.2.so.0" in x), "")
+    return line.split("=>")[-1].split("(")[0].strip()
+
+
 def loads_sdl2(binary=None):
     """Whether the game loads SDL 1.2 on top of SDL 2 (sdl12-compat, the only
     SDL 1.2 from Debian 13 on) rather than classic SDL 1.2."""
-    ldd = subprocess.run(["ldd", binary or BINARY], capture_output=True, text=True).stdout
-    line = next((x for x in ldd.splitlines() if "libSDL-1.2.so.0" in x), "")
-    path = line.split("=>")[-1].split("(")[0].strip()
     try:
-        with open(path, "rb") as library:
+        with open(sdl_library(binary), "rb") as library:
             return b"SDL12COMPAT_" in library.read()
     except OSError:
         return False

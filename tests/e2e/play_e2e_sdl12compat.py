@@ -10,17 +10,13 @@ import sys
 
 SKIP = 77
 here = os.path.dirname(os.path.abspath(__file__))
-
-
-def sdl_library(env=None):
-    """The line of ldd that names the SDL 1.2 library the game loads."""
-    ldd = subprocess.run(["ldd", os.environ["LUMENFALL_BINARY"]], capture_output=True, text=True, env=env).stdout
-    return next((x for x in ldd.splitlines() if "libSDL-1.2.so.0" in x), "")
+sys.path.insert(0, here)
+import gamerun  # noqa: E402
 
 
 # From Debian 13 on, sdl12-compat is the system's only SDL 1.2, which play_e2e
 # already plays against (Debian 13's libsdl1.2debian is built from it).
-system_sdl = sdl_library().split("=>")[-1].split("(")[0].strip()
+system_sdl = gamerun.sdl_library(os.environ["LUMENFALL_BINARY"])
 owner = subprocess.run(["dpkg", "-S", os.path.realpath(system_sdl)], capture_output=True, text=True).stdout
 source = subprocess.run(["dpkg-query", "-W", "-f", "${source:Package}", owner.split(":")[0]],
                         capture_output=True, text=True).stdout if owner else ""
@@ -45,10 +41,10 @@ library_dir = os.path.dirname(libs[0])
 
 # The dynamic loader must pick the unpacked library for the game.
 env = dict(os.environ, LD_LIBRARY_PATH=library_dir)
-line = sdl_library(env)
-if library_dir not in line:
-    sys.exit("the game does not load sdl12-compat from %s: %r" % (library_dir, line))
-print("playing with " + line.strip(), flush=True)
+loaded = gamerun.sdl_library(os.environ["LUMENFALL_BINARY"], env)
+if not loaded.startswith(library_dir):
+    sys.exit("the game does not load sdl12-compat from %s: %r" % (library_dir, loaded))
+print("playing with " + loaded, flush=True)
 
 env = dict(os.environ, LUMENFALL_SDL_LIBRARY_DIR=library_dir)
 sys.exit(subprocess.run([sys.executable, os.path.join(here, "play_e2e.py")], env=env).returncode)

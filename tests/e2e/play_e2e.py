@@ -288,10 +288,14 @@ class PlayThroughTest(unittest.TestCase):
         note, _ = self.audio("recording", 0.2, self.gap("recording", "gameplay") - 0.3)
         first, _ = self.audio("gameplay", 0.3, 3.0)
         # All voices at full loudness: the last of the 24 recordings starts on
-        # the 47th frame and fades in over 100000 samples (2.3 s), so in the
-        # seconds before frame 100 the mix may still be rising (it was, at 18
-        # frames a second). The driver waits 4 s after frame 100 to type.
-        full, _ = self.audio("hack", -3.5, 0.0)
+        # the 47th frame and fades in over 100000 samples (2.3 s); from then
+        # (timed by the 100th frame) to the first letter. The longer the
+        # better: speech is loud and soft by turns, and on a loaded machine
+        # half of each second can be missed cycles (at 8 frames a second, the
+        # 3.5 s before the first letter held 1.7 s of sound, whose level was
+        # 0.94 of what came after "hack").
+        all_in = 0.47 * self.gap("gameplay", "frame100") + 2.4
+        full, _ = self.audio("gameplay", all_in, self.gap("gameplay", "hack"))
         # Up to eight seconds: long enough to even out the speech, and over
         # before the next word's level reaches 0.4 (after "scandal", the
         # strings ring from a level sum of 2.5).

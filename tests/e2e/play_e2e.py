@@ -256,18 +256,21 @@ class PlayThroughTest(unittest.TestCase):
 
     def test_typing_hack_clears_the_centre_while_the_outer_grid_remains(self):
         before, after = luminance(self.shot("early-play")), luminance(self.shot("hack-complete"))
+        # The cleared centre shows the night scene behind: mostly dark pixels
+        # (0.78 to 0.99 in six runs, strips of neighbours sliding over the
+        # rest). Judged by that share rather than by the mean, since the
+        # pictures there may be dark themselves (43 before, 32 after in one
+        # run); before, it was 0.01 to 0.54.
         centre = (slice(300, 420), slice(560, 720))
-        self.check(after[centre].mean() < 0.6 * before[centre].mean(),
-                   "the centre did not darken: %.1f before, %.1f after" % (before[centre].mean(),
-                                                                         after[centre].mean()))
+        dark_before, dark_after = float((before[centre] < 30).mean()), float((after[centre] < 30).mean())
+        self.check(dark_after > 0.6 and dark_after > dark_before,
+                   "the centre did not clear: %.2f of it dark before, %.2f after" % (dark_before, dark_after))
         # The outer rows keep their pictures: detail, not brightness, since
-        # many of the pictures are dark (two runs read means of 55 and 57).
+        # many of the pictures are dark (two runs read means of 55 and 57);
+        # pictures have plain areas (0.66 seen with the grid intact), a
+        # cleared band gives 0.
         outer = detailed_tiles(np.concatenate([after[:80], after[-80:]]))
         self.check(outer > 0.5, "the outer grid is gone: only %.2f of its squares show detail" % outer)
-        # The same measure as for the grid being there: pictures have plain
-        # areas (0.66 seen with the grid intact), a cleared band gives 0.
-        detail = detailed_tiles(np.concatenate([after[:80], after[-80:]]))
-        self.check(detail > 0.5, "the outer grid lost its detail: %.2f" % detail)
 
     def test_finale_shows_a_red_sky_and_a_bright_centre(self):
         rgb = self.shot("finale-end").astype(np.float32)

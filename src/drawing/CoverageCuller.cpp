@@ -278,6 +278,15 @@ void CoverageCuller::cullPlain(const Quad& q, int width, int height, Fill& fill,
         fill.count = 0;
         fill.whole = true;
     }
+    // Every texel of an opaque picture has alpha 255, wherever it is sampled.
+    if (q.base && q.base->opaque && q.opaqueColour) {
+        const int innerColA = std::max(0, toPixel(left - 0.5f + edgeMargin));
+        const int innerColB = std::min(width - 1, toPixel(right - 0.5f - edgeMargin) - 1);
+        const int innerRowB = std::min(height - 1, toPixel(bottom - 0.5f - edgeMargin) - 1);
+        for (int row = std::max(0, toPixel(top - 0.5f + edgeMargin));
+             row <= innerRowB && innerColA <= innerColB; ++row)
+            cover(row, innerColA, innerColB);
+    }
 }
 
 // A masked quad's pixels and texels: the pixels whose centre may lie in the
@@ -291,6 +300,7 @@ struct CoverageCuller::QuadFrame {
 
 void CoverageCuller::cull(const std::vector<Quad>& quads, int width, int height, std::vector<Fill>& fills,
                           std::vector<Rect>& rects) {
+    canvasWidth = width;
     covered.resize(static_cast<size_t>(std::max(height, 0)));
     for (std::vector<Span>& spans : covered)
         spans.clear();
@@ -314,6 +324,12 @@ void CoverageCuller::cull(const std::vector<Quad>& quads, int width, int height,
         }
         cullMasked(q, width, height, fill, rects);
     }
+}
+
+bool CoverageCuller::coversCanvas() const {
+    return std::all_of(covered.begin(), covered.end(), [this](const std::vector<Span>& spans) {
+        return spans.size() == 1 && spans[0].first <= 0 && spans[0].second >= canvasWidth - 1;
+    });
 }
 
 void CoverageCuller::cullMasked(const Quad& q, int width, int height, Fill& fill, std::vector<Rect>& rects) {

@@ -37,17 +37,18 @@ public:
         bool opaque = false; // every alpha 255
     };
 
-    // How a quad's pixels are known: a plain draw of an unmeasured picture
-    // hides nothing and is filled in tiles that later opaque pixels do not
-    // wholly cover; a measured picture is culled by its own alpha, alone or
-    // times a measured mask's red.
+    // How a quad's pixels are known: a plain draw of an unmeasured or
+    // mirrored picture is filled in tiles that later opaque pixels do not
+    // wholly cover, and hides what it covers only when its picture is
+    // measured opaque and its colour too; a measured picture is culled by
+    // its own alpha, alone or times a measured mask's red.
     enum class Kind { Tiles, Picture, MaskedPicture };
 
     // One quad in canvas pixels (y down) with its texture coordinates
     // (fractions of the texture) at the top-left and bottom-right corners.
     struct Quad {
         Kind kind;
-        const ImageRanges* base; // read for Picture and MaskedPicture
+        const ImageRanges* base; // read for Picture and MaskedPicture, and for Tiles when set
         const ImageRanges* mask; // read for MaskedPicture
         float x0, y0, x1, y1;
         float u0, v0, u1, v1;
@@ -75,6 +76,9 @@ public:
     // are in rects.
     void cull(const std::vector<Quad>& quads, int width, int height, std::vector<Fill>& fills,
               std::vector<Rect>& rects);
+    // Whether the opaque pixels of the last run culled cover its whole
+    // canvas, so that the run's picture owes nothing to what was there.
+    bool coversCanvas() const;
 
 private:
     // A mask of red 255 everywhere, for a picture drawn without one.
@@ -99,8 +103,9 @@ private:
                      int fullHi);
 
     std::vector<std::vector<Span>> covered; // per canvas row, sorted, disjoint, not touching
-    std::vector<Span> parts;                // visible parts of the quad in hand, row by row
-    std::vector<int> rowParts;              // where each of its rows starts in parts
+    int canvasWidth = 0;
+    std::vector<Span> parts;   // visible parts of the quad in hand, row by row
+    std::vector<int> rowParts; // where each of its rows starts in parts
     std::vector<Span> scratch;
     std::vector<Span> band;
     std::vector<Span> grown;

@@ -85,6 +85,7 @@ CulledDrawing::Choice CulledDrawing::choose(const std::string& renderer, const c
 
 void CulledDrawing::measure(unsigned int handle, const unsigned char* pixels, unsigned int width,
                             unsigned int height, bool interpolate) {
+    invalidate(); // a handle may stand for new pixels or a new program
     forget(handle);
     Measured& m = pictures[handle];
     // Nearest filtering samples one texel where the ranges assume two: still within them.
@@ -98,6 +99,7 @@ void CulledDrawing::measure(unsigned int handle, const unsigned char* pixels, un
 }
 
 void CulledDrawing::forget(unsigned int handle) {
+    invalidate(); // a handle may stand for new pixels or a new program
     auto it = pictures.find(handle);
     if (it == pictures.end())
         return;
@@ -107,6 +109,7 @@ void CulledDrawing::forget(unsigned int handle) {
 }
 
 void CulledDrawing::readPromises(unsigned int program, const std::string& fragmentSource) {
+    invalidate(); // a handle may stand for new pixels or a new program
     promises.erase(program);
     if (program == 0 || fragmentSource.find(maskedMark) == std::string::npos)
         return;
@@ -146,7 +149,7 @@ bool CulledDrawing::holdPlain(const Draw& draw) {
     const bool known = base && q.w > 0.0f && q.h > 0.0f;
     const CoverageCuller::Kind kind = known ? CoverageCuller::Kind::Picture : CoverageCuller::Kind::Tiles;
     hold(Held{Texturing::Plain, draw.picture.texture, 0, 0, draw.mode, q},
-         CoverageCuller::Quad{kind, known ? &base->ranges : nullptr, nullptr, x, y, x + q.w, y + q.h, q.uLeft,
+         CoverageCuller::Quad{kind, base ? &base->ranges : nullptr, nullptr, x, y, x + q.w, y + q.h, q.uLeft,
                               q.vTop, q.uRight, q.vBottom, q.a == 1.0f && draw.mode == Drawer::Normal});
     return true;
 }
@@ -234,42 +237,94 @@ void CulledDrawing::prepare(const Held& h, Run& run) {
     run.started = true;
 }
 
+bool CulledDrawing::sameAsKept(size_t i) const {
+    const Held& a = held[i];
+    const Held& b = kept.held[i];
+    const CoverageCuller::Quad& s = shapes[i];
+    const CoverageCuller::Quad& t = kept.shapes[i];
+    return a.texturing == b.texturing && a.texture == b.texture && a.secondTexture == b.secondTexture &&
+           a.program == b.program && a.mode == b.mode && std::memcmp(&a.quad, &b.quad, sizeof(Quad)) == 0 &&
+           s.kind == t.kind && s.base == t.base && s.mask == t.mask && s.x0 == t.x0 && s.y0 == t.y0 &&
+           s.x1 == t.x1 && s.y1 == t.y1;
+}
+
+bool CulledDrawing::findChanges(int width, int height) {
+    // Where nothing changed, the frame buffer holds the kept run's picture;
+    // drawing the same quads over it again would leave it so only where
+    // opaque pixels cover it.
+    if (!kept.valid || kept.width != width || kept.height != height || kept.held.size() != held.size() ||
+        !culler.coversCanvas())
+        return false;
+    changed.reset(width, height);
+    for (size_t i = 0; i < held.size(); ++i) {
+        if (sameAsKept(i))
+            continue;
+        changed.add(kept.fills[i], kept.rects, kept.shapes[i]);
+        changed.add(fills[i], rects, shapes[i]);
+    }
+    // Beyond half the canvas, the pieces would cost more draws than they save.
+    return changed.finish() * 2 <= static_cast<long>(width) * height;
+}
+
+void CulledDrawing::fillPieces(const Held& h, Run& run, int height) {
+    const bool twoUnits = h.texturing != Texturing::Plain;
+    const Quad& q = h.quad;
+    for (const CoverageCuller::Rect& rect : pieces) {
+        if (rect.x != run.scissor.x || rect.y != run.scissor.y || rect.width != run.scissor.width ||
+            rect.height != run.scissor.height) {
+            run.close();
+            // Scissor rows count from the bottom.
+            glScissor(rect.x, height - rect.y - rect.height, rect.width, rect.height);
+            run.scissor = rect;
+        }
+        if (!run.open)
+            glBegin(GL_QUADS);
+        run.open = true;
+        glColor4f(q.r, q.g, q.b, q.a);
+        corner(q.uLeft, q.vTop, q.x, q.y, twoUnits);
+        corner(q.uRight, q.vTop, q.x + q.w, q.y, twoUnits);
+        corner(q.uRight, q.vBottom, q.x + q.w, q.y + q.h, twoUnits);
+        corner(q.uLeft, q.vBottom, q.x, q.y + q.h, twoUnits);
+    }
+}
+
+void CulledDrawing::keep(int width, int height) {
+    kept.valid = true;
+    kept.width = width;
+    kept.height = height;
+    kept.held.swap(held);
+    kept.shapes.swap(shapes);
+    kept.fills.swap(fills);
+    kept.rects.swap(rects);
+    held.clear();
+    shapes.clear();
+}
+
 void CulledDrawing::drawHeld(int width, int height) {
     if (held.empty())
         return;
     culler.cull(shapes, width, height, fills, rects);
+    const bool inPart = findChanges(width, height);
+    drawCounts.runsRedrawnInPart += inPart;
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 0, width, height);
     const CoverageCuller::Rect wholeCanvas{0, 0, width, height};
     Run run{false, Drawer::Normal, Texturing::Plain, 0, 0, 0, false, wholeCanvas};
     for (size_t i = 0; i < held.size(); ++i) {
-        const Held& h = held[i];
         const CoverageCuller::Fill& fill = fills[i];
-        const int count = fill.whole ? 1 : fill.count;
-        if (count == 0)
-            continue;
-        prepare(h, run);
-        const bool twoUnits = h.texturing != Texturing::Plain;
-        const Quad& q = h.quad;
-        for (int k = 0; k < count; ++k) {
+        pieces.clear();
+        for (int k = 0; k < (fill.whole ? 1 : fill.count); ++k) {
             const CoverageCuller::Rect& rect =
                 fill.whole ? wholeCanvas : rects[static_cast<size_t>(fill.first + k)];
-            if (rect.x != run.scissor.x || rect.y != run.scissor.y || rect.width != run.scissor.width ||
-                rect.height != run.scissor.height) {
-                run.close();
-                // Scissor rows count from the bottom.
-                glScissor(rect.x, height - rect.y - rect.height, rect.width, rect.height);
-                run.scissor = rect;
-            }
-            if (!run.open)
-                glBegin(GL_QUADS);
-            run.open = true;
-            glColor4f(q.r, q.g, q.b, q.a);
-            corner(q.uLeft, q.vTop, q.x, q.y, twoUnits);
-            corner(q.uRight, q.vTop, q.x + q.w, q.y, twoUnits);
-            corner(q.uRight, q.vBottom, q.x + q.w, q.y + q.h, twoUnits);
-            corner(q.uLeft, q.vBottom, q.x, q.y + q.h, twoUnits);
+            if (inPart)
+                changed.clip(rect, pieces);
+            else
+                pieces.push_back(rect);
         }
+        if (pieces.empty())
+            continue;
+        prepare(held[i], run);
+        fillPieces(held[i], run, height);
     }
     run.close();
     glDisable(GL_SCISSOR_TEST);
@@ -278,6 +333,5 @@ void CulledDrawing::drawHeld(int width, int height) {
     glDisable(GL_TEXTURE_2D);
     glActiveTextureARB(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, 0);
-    held.clear();
-    shapes.clear();
+    keep(width, height);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChangedArea.h"
 #include "CoverageCuller.h"
 #include "Drawer.h"
 
@@ -19,6 +20,10 @@
 // filled by fixed-function texturing on two units, without the program: the
 // picture times the colour, its alpha times a one-byte texture of the mask's
 // alpha (made as the mask is loaded, a quarter of its size).
+// A run whose opaque pixels cover the canvas, drawn over the picture of the
+// run before it and nothing else, is redrawn only where its quads differ
+// from that run's: elsewhere the frame buffer already holds what it would
+// draw (the grid stands still between its changes).
 // Uses the current OpenGL context, which must have two texture units.
 class CulledDrawing {
 public:
@@ -69,6 +74,7 @@ public:
     // How many masked draws were filled in fixed function since the path was made.
     struct Counts {
         unsigned long maskedInFixedFunction = 0;
+        unsigned long runsRedrawnInPart = 0;
     };
 
     // Keeps freed heap memory in the process (see the definition).
@@ -93,6 +99,10 @@ public:
     // the held run.
     Answer take(const Draw& draw);
     bool holdsAny() const { return !held.empty(); }
+    // Something other than a held run drew into the frame buffer, or a
+    // picture, program or the frame buffer itself changed: the next run is
+    // drawn whole.
+    void invalidate() { kept.valid = false; }
     // Fills the held run, culled, on a canvas of width x height pixels (the
     // frame buffer's), and empties it. Leaves the scissor test off, no
     // texture bound and unit 1 disabled; blending, the program and the
@@ -121,6 +131,15 @@ private:
     };
     // What the run has set up so far.
     struct Run;
+    // The last run drawn, as the frame buffer holds it while valid.
+    struct Kept {
+        bool valid = false;
+        int width = 0, height = 0;
+        std::vector<Held> held;
+        std::vector<CoverageCuller::Quad> shapes;
+        std::vector<CoverageCuller::Fill> fills;
+        std::vector<CoverageCuller::Rect> rects;
+    };
 
     const Measured* measured(unsigned int handle) const;
     bool holdPlain(const Draw& draw);
@@ -128,6 +147,11 @@ private:
     void hold(const Held& h, const CoverageCuller::Quad& shape);
     void prepare(const Held& h, Run& run);
     void bindTextures(const Held& h);
+    bool sameAsKept(size_t i) const;
+    // Whether the run may be drawn only where it changed (in changed).
+    bool findChanges(int width, int height);
+    void fillPieces(const Held& h, Run& run, int height);
+    void keep(int width, int height);
 
     std::map<unsigned int, Measured> pictures;
     std::map<unsigned int, Promise> promises;
@@ -135,6 +159,9 @@ private:
     std::vector<CoverageCuller::Quad> shapes; // held[i]'s
     std::vector<CoverageCuller::Fill> fills;
     std::vector<CoverageCuller::Rect> rects;
+    std::vector<CoverageCuller::Rect> pieces; // of the quad in hand
     CoverageCuller culler;
+    Kept kept;
+    ChangedArea changed;
     Counts drawCounts;
 };

@@ -358,6 +358,7 @@ OpenGLDrawer::ViewportRect OpenGLDrawer::viewportFor(short x, short y, short wid
 
 void OpenGLDrawer::setViewport(short x, short y, short width, short height) {
     flush();
+    drawingOutsideRuns();
     frameBufferDrawing = false;
     ViewportRect rect = viewportFor(x, y, width, height, canvasWidth, canvasHeight, actualWidth, actualHeight,
                                     viewportOffsetX, viewportOffsetY);
@@ -370,6 +371,7 @@ void OpenGLDrawer::setViewport(short x, short y, short width, short height) {
 
 void OpenGLDrawer::resetViewport() {
     flush();
+    drawingOutsideRuns();
     frameBufferDrawing = false;
     glViewport(static_cast<GLint>(viewportOffsetX), static_cast<GLint>(viewportOffsetY),
                static_cast<GLsizei>(actualWidth), static_cast<GLsizei>(actualHeight));
@@ -526,6 +528,7 @@ void OpenGLDrawer::unbindImageUnits() {
 }
 
 void OpenGLDrawer::beginQuads(const Image& image) {
+    drawingOutsideRuns();
     const Image* second = secondRecord();
     const unsigned int secondTexture = second ? second->texture : 0;
     if (batchOpen && image.texture == batchTexture && secondTexture == batchSecondTexture)
@@ -575,8 +578,15 @@ void OpenGLDrawer::setBatching(bool enabled) {
     batching = enabled;
 }
 
+void OpenGLDrawer::drawingOutsideRuns() {
+    if (culled && frameBufferDrawing)
+        culled->invalidate();
+}
+
 void OpenGLDrawer::setCulling(bool enabled) {
     flush();
+    if (culled)
+        culled->invalidate();
     culling = enabled;
 }
 
@@ -653,6 +663,7 @@ void OpenGLDrawer::drawImageRot(unsigned int image, float x, float y, float angl
                                 float scaleX, float scaleY, float r, float g, float b, float a) {
     const Image& record = findImage(image);
     flush();
+    drawingOutsideRuns();
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glTranslatef(x, y, 0.0f);
@@ -687,6 +698,7 @@ void OpenGLDrawer::drawPoly(unsigned int polygon, unsigned int image, float x, f
     if (it == images.end() || !polygons.get(polygon))
         return;
     flush();
+    drawingOutsideRuns();
     const Polygon& shape = *polygons.get(polygon);
     glEnable(GL_TEXTURE_2D);
     bindImageUnits(it->second);
@@ -725,6 +737,7 @@ void OpenGLDrawer::drawLine(float x1, float y1, float x2, float y2, float r, flo
     if (!(length > 0.0f))
         return;
     flush();
+    drawingOutsideRuns();
     const float nx = -dy / length * 4.0f;
     const float ny = dx / length * 4.0f;
     auto it = images.find(lineImage);
@@ -748,6 +761,7 @@ void OpenGLDrawer::drawLine(float x1, float y1, float x2, float y2, float r, flo
 void OpenGLDrawer::fillRect(float x, float y, float width, float height, unsigned char r, unsigned char g,
                             unsigned char b, unsigned char a) {
     flush();
+    drawingOutsideRuns();
     glBindTexture(GL_TEXTURE_2D, 0);
     glColor4ub(r, g, b, a);
     glBegin(GL_QUADS);
@@ -762,6 +776,7 @@ void OpenGLDrawer::fillGradient(float x, float y, float width, float height, uns
                                 unsigned char g1, unsigned char b1, unsigned char a1, unsigned char r2,
                                 unsigned char g2, unsigned char b2, unsigned char a2) {
     flush();
+    drawingOutsideRuns();
     glBindTexture(GL_TEXTURE_2D, 0);
     glBegin(GL_QUADS);
     glColor4ub(r1, g1, b1, a1);
@@ -815,6 +830,7 @@ void OpenGLDrawer::applyBlend(unsigned int source, unsigned int target, unsigned
 
 void OpenGLDrawer::beginDrawing() {
     flush();
+    drawingOutsideRuns(); // the clear, when a frame buffer is still bound
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     offsetX = 0.0f;
@@ -876,6 +892,8 @@ void OpenGLDrawer::useSecondImage(unsigned int image) {
 }
 
 void OpenGLDrawer::makeFrameBuffer() {
+    if (culled)
+        culled->invalidate();
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -932,6 +950,7 @@ void OpenGLDrawer::endFrameBufferDrawing() {
         return;
     flush();
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    frameBufferDrawing = false;
     resetViewport();
 }
 
@@ -943,12 +962,15 @@ void OpenGLDrawer::loadGlyph(Glyph glyph, unsigned char* pixels, unsigned int si
         return;
     }
     flush();
+    if (culled)
+        culled->invalidate();
     glyphText.load(glyph, pixels, size, fitsTexture(size, size), texInterp);
 }
 
 void OpenGLDrawer::drawText(const std::string& text, float x, float y, float size, float r, float g, float b,
                             float a) {
     flush();
+    drawingOutsideRuns();
     glyphText.draw(text, x, y, size, r, g, b, a);
 }
 
@@ -972,5 +994,6 @@ void OpenGLDrawer::drawText(const std::string& text, unsigned int font, float x,
     if (font > fonts.size())
         return;
     flush();
+    drawingOutsideRuns();
     fonts[font - 1]->draw(text, x, y, wrapWidth, scale, r, g, b, a);
 }

@@ -21,7 +21,8 @@ class OpenGLFont;
 // Consecutive drawImage/drawSubImage calls on the same image and second image
 // are sent to OpenGL as one primitive batch; every other operation first ends
 // the open batch, so the draw order and the picture are those of one draw per
-// call. Code that calls OpenGL itself between draws must call flush() first.
+// call. Code that calls OpenGL itself between draws must call flush() first,
+// and setCulling(false) before it draws into the frame buffer.
 //
 // The path is chosen once, from the renderer, before the first picture is
 // loaded (CulledDrawing::choose): software rasterisers get the culled path,
@@ -252,6 +253,8 @@ private:
     // Fills the culled path's held draws, then sets the drawer's own blend
     // mode and program again.
     void drawHeld();
+    // Tells the culled path that the frame buffer gets more than its runs.
+    void drawingOutsideRuns();
 
     short canvasWidth;
     short canvasHeight;

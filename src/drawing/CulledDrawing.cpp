@@ -85,7 +85,6 @@ CulledDrawing::Choice CulledDrawing::choose(const std::string& renderer, const c
 
 void CulledDrawing::measure(unsigned int handle, const unsigned char* pixels, unsigned int width,
                             unsigned int height, bool interpolate) {
-    invalidate(); // a handle may stand for new pixels or a new program
     forget(handle);
     Measured& m = pictures[handle];
     // Nearest filtering samples one texel where the ranges assume two: still within them.
@@ -99,7 +98,7 @@ void CulledDrawing::measure(unsigned int handle, const unsigned char* pixels, un
 }
 
 void CulledDrawing::forget(unsigned int handle) {
-    invalidate(); // a handle may stand for new pixels or a new program
+    invalidate(); // the handle may come back for other pixels
     auto it = pictures.find(handle);
     if (it == pictures.end())
         return;
@@ -109,7 +108,7 @@ void CulledDrawing::forget(unsigned int handle) {
 }
 
 void CulledDrawing::readPromises(unsigned int program, const std::string& fragmentSource) {
-    invalidate(); // a handle may stand for new pixels or a new program
+    invalidate(); // the program may be new under an old name
     promises.erase(program);
     if (program == 0 || fragmentSource.find(maskedMark) == std::string::npos)
         return;
@@ -240,12 +239,11 @@ void CulledDrawing::prepare(const Held& h, Run& run) {
 bool CulledDrawing::sameAsKept(size_t i) const {
     const Held& a = held[i];
     const Held& b = kept.held[i];
-    const CoverageCuller::Quad& s = shapes[i];
-    const CoverageCuller::Quad& t = kept.shapes[i];
+    // The rest of a shape follows from the draw and the measurements, which
+    // drop the kept run when they change; the translation does not.
     return a.texturing == b.texturing && a.texture == b.texture && a.secondTexture == b.secondTexture &&
            a.program == b.program && a.mode == b.mode && std::memcmp(&a.quad, &b.quad, sizeof(Quad)) == 0 &&
-           s.kind == t.kind && s.base == t.base && s.mask == t.mask && s.x0 == t.x0 && s.y0 == t.y0 &&
-           s.x1 == t.x1 && s.y1 == t.y1;
+           shapes[i].x0 == kept.shapes[i].x0 && shapes[i].y0 == kept.shapes[i].y0;
 }
 
 bool CulledDrawing::findChanges(int width, int height) {
